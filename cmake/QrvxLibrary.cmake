@@ -1,0 +1,13 @@
+# qrvx_library(NAME DIR DEPS...): a static library of every .cpp in DIR.
+function(qrvx_library name)
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(_src)
+    add_library(${name} STATIC ${_src})
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()

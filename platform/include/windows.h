@@ -1,0 +1,11 @@
+// Stand-in for <windows.h> on systems other than Windows: the Windows types
+// and the few system interfaces QRVX calls, with their Windows names,
+// signatures, layouts and results. Each family has its own header in win/.
+#pragma once
+
+#include "win/types.h"
+#include "win/oleauto.h"
+#include "win/unknwn.h"
+#include "win/winnls.h"
+#include "win/fileapi.h"
+#include "win/winuser.h"

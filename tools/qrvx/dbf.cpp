@@ -1,0 +1,3 @@
+#include "commands.h"
+
+void AddDbfCommand(CLI::App&) {}

@@ -1,0 +1,3 @@
+#include "commands.h"
+
+void AddReceiveCommand(CLI::App&) {}
