@@ -9,3 +9,8 @@
 #include "win/winnls.h"
 #include "win/fileapi.h"
 #include "win/winuser.h"
+#include "win/synchapi.h"
+#include "win/libloader.h"
+#include "win/registry.h"
+#include "win/typeinfo.h"
+#include "win/combase.h"
