@@ -9,3 +9,5 @@
 #include "win/winnls.h"
 #include "win/fileapi.h"
 #include "win/winuser.h"
+#include "win/resources.h"
+#include "win/volumes.h"
