@@ -9,6 +9,8 @@
 #include "win/winnls.h"
 #include "win/fileapi.h"
 #include "win/winuser.h"
+#include "win/resources.h"
+#include "win/volumes.h"
 #include "win/synchapi.h"
 #include "win/libloader.h"
 #include "win/registry.h"
