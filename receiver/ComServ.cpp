@@ -41,7 +41,9 @@ void CreateRegKey(const std::string& key, const char* valueName, const std::stri
   if (rc != ERROR_SUCCESS) throw EOleRegistrationError("Error creating system registry entry");
 }
 
-void DeleteRegKey(const std::string& key) { RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str()); }
+void DeleteRegKey(const std::string& key) {
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+}
 
 // The short (8.3) form of a path that contains a space; the path itself
 // when it has none or the system cannot give a short form.
@@ -53,7 +55,9 @@ std::string ShortPathIfSpaced(const std::string& path) {
   return std::string(buf, n);
 }
 
-BSTR AnsiToOle(const std::string& s) { return AnsiToBstr(s); }
+BSTR AnsiToOle(const std::string& s) {
+  return AnsiToBstr(s);
+}
 
 }  // namespace
 
@@ -65,7 +69,9 @@ std::string GUIDToString(REFGUID g) {
 
 // ---- TComServer ------------------------------------------------------------
 
-TComServer::TComServer(HMODULE module) : FModule(module) { FOleAut = LoadLibraryA("OLEAUT32.DLL"); }
+TComServer::TComServer(HMODULE module) : FModule(module) {
+  FOleAut = LoadLibraryA("OLEAUT32.DLL");
+}
 
 TComServer::~TComServer() {
   if (FTypeLib) FTypeLib->Release();
@@ -86,8 +92,8 @@ ITypeLib* TComServer::GetTypeLib() {
     SysFreeString(name);
     if (FAILED(hr)) {
       FTypeLib = nullptr;
-      throw EOleSysError(Format("Error loading type library (%08lX)", static_cast<unsigned long>(hr)),
-                         hr);
+      throw EOleSysError(
+          Format("Error loading type library (%08lX)", static_cast<unsigned long>(hr)), hr);
     }
   }
   return FTypeLib;
@@ -130,9 +136,8 @@ void TComServer::UpdateRegistry(bool Register) {
       SysFreeString(wfile);
       SysFreeString(wdir);
       if (FAILED(hr))
-        throw EOleSysError(Format("Error registering type library (%08lX)",
-                                  static_cast<unsigned long>(hr)),
-                           hr);
+        throw EOleSysError(
+            Format("Error registering type library (%08lX)", static_cast<unsigned long>(hr)), hr);
     }
   } else if (FTypeLib) {
     typedef HRESULT(WINAPI * TUnRegisterTypeLib)(REFGUID, WORD, WORD, LCID, SYSKIND);
@@ -155,8 +160,7 @@ void TComServer::UpdateRegistry(bool Register) {
 // ---- TAutoObjectFactory ----------------------------------------------------
 
 TAutoObjectFactory::TAutoObjectFactory(TComServer* server, REFCLSID classID,
-                                       TClassInstancing instancing,
-                                       TThreadingModel threadingModel)
+                                       TClassInstancing instancing, TThreadingModel threadingModel)
     : FServer(server),
       FClassID(classID),
       FInstancing(instancing),
@@ -260,9 +264,13 @@ HRESULT TAutoObjectFactory::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG TAutoObjectFactory::AddRef() { return FServer->CountFactory(true); }
+ULONG TAutoObjectFactory::AddRef() {
+  return FServer->CountFactory(true);
+}
 
-ULONG TAutoObjectFactory::Release() { return FServer->CountFactory(false); }
+ULONG TAutoObjectFactory::Release() {
+  return FServer->CountFactory(false);
+}
 
 HRESULT TAutoObjectFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -279,8 +287,8 @@ HRESULT TAutoObjectFactory::CreateInstance(IUnknown* outer, REFIID riid, void** 
     }
     return E_UNEXPECTED;
   }
-  HRESULT hr = outer ? obj->InnerUnknown()->QueryInterface(riid, ppv)
-                     : obj->QueryInterface(riid, ppv);
+  HRESULT hr =
+      outer ? obj->InnerUnknown()->QueryInterface(riid, ppv) : obj->QueryInterface(riid, ppv);
   if (obj->RefCount() == 0) delete obj;
   return hr;
 }
@@ -300,8 +308,7 @@ void TAutoObjectFactory::UpdateRegistry(bool Register) {
     CreateRegKey(clsid + "\\" + FServer->ServerKey(), nullptr, ShortPathIfSpaced(file));
     if (FThreadingModel != tmSingle) {
       static const char* const kModels[] = {"", "Apartment", "Free", "Both"};
-      CreateRegKey(clsid + "\\" + FServer->ServerKey(), "ThreadingModel",
-                   kModels[FThreadingModel]);
+      CreateRegKey(clsid + "\\" + FServer->ServerKey(), "ThreadingModel", kModels[FThreadingModel]);
     }
     if (!progID.empty()) {
       CreateRegKey(progID, nullptr, FDescription);
@@ -384,7 +391,9 @@ HRESULT TAutoAcceptor::ObjQueryInterface(REFIID riid, void** ppv) {
   return S_OK;
 }
 
-ULONG TAutoAcceptor::ObjAddRef() { return InterlockedIncrement(&FRefCount); }
+ULONG TAutoAcceptor::ObjAddRef() {
+  return InterlockedIncrement(&FRefCount);
+}
 
 ULONG TAutoAcceptor::ObjRelease() {
   LONG n = InterlockedDecrement(&FRefCount);
@@ -395,14 +404,22 @@ ULONG TAutoAcceptor::ObjRelease() {
 HRESULT TAutoAcceptor::TInner::QueryInterface(REFIID riid, void** ppv) {
   return Owner->ObjQueryInterface(riid, ppv);
 }
-ULONG TAutoAcceptor::TInner::AddRef() { return Owner->ObjAddRef(); }
-ULONG TAutoAcceptor::TInner::Release() { return Owner->ObjRelease(); }
+ULONG TAutoAcceptor::TInner::AddRef() {
+  return Owner->ObjAddRef();
+}
+ULONG TAutoAcceptor::TInner::Release() {
+  return Owner->ObjRelease();
+}
 
 HRESULT TAutoAcceptor::QueryInterface(REFIID riid, void** ppv) {
   return FController ? FController->QueryInterface(riid, ppv) : ObjQueryInterface(riid, ppv);
 }
-ULONG TAutoAcceptor::AddRef() { return FController ? FController->AddRef() : ObjAddRef(); }
-ULONG TAutoAcceptor::Release() { return FController ? FController->Release() : ObjRelease(); }
+ULONG TAutoAcceptor::AddRef() {
+  return FController ? FController->AddRef() : ObjAddRef();
+}
+ULONG TAutoAcceptor::Release() {
+  return FController ? FController->Release() : ObjRelease();
+}
 
 HRESULT TAutoAcceptor::GetTypeInfoCount(UINT* pctinfo) {
   if (!pctinfo) return E_POINTER;

@@ -5,9 +5,8 @@
 // automation error.
 #pragma once
 
-#include <windows.h>
 #include <ocidl.h>
-#include <oleauto.h>
+#include <windows.h>
 
 #include <string>
 

@@ -6,7 +6,9 @@ namespace {
 thread_local int g_initCount = 0;
 }
 
-extern "C" HRESULT WINAPI CoInitialize(LPVOID) { return g_initCount++ == 0 ? S_OK : S_FALSE; }
+extern "C" HRESULT WINAPI CoInitialize(LPVOID) {
+  return g_initCount++ == 0 ? S_OK : S_FALSE;
+}
 
 extern "C" void WINAPI CoUninitialize() {
   if (g_initCount > 0) --g_initCount;

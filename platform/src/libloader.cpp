@@ -16,7 +16,9 @@ namespace {
 // The handle LoadLibraryA("OLEAUT32.DLL") gives.
 int g_oleAut32;
 
-bool SameNameNoCase(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
+bool SameNameNoCase(const char* a, const char* b) {
+  return strcasecmp(a, b) == 0;
+}
 
 DWORD CopyOut(const std::string& s, LPSTR out, DWORD size) {
   if (size == 0) {
@@ -46,8 +48,7 @@ extern "C" HMODULE WINAPI LoadLibraryA(LPCSTR name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  if (SameNameNoCase(name, "OLEAUT32.DLL") || SameNameNoCase(name, "OLEAUT32"))
-    return &g_oleAut32;
+  if (SameNameNoCase(name, "OLEAUT32.DLL") || SameNameNoCase(name, "OLEAUT32")) return &g_oleAut32;
   void* h = dlopen(QrvxPosixPath(name).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!h) SetLastError(ERROR_FILE_NOT_FOUND);
   return h;
@@ -63,7 +64,24 @@ extern "C" BOOL WINAPI FreeLibrary(HMODULE h) {
 }
 
 extern "C" FARPROC WINAPI GetProcAddress(HMODULE h, LPCSTR name) {
-  void* sym = dlsym(h == &g_oleAut32 || !h ? RTLD_DEFAULT : h, name);
+  if (h == &g_oleAut32) {
+    // The stand-in's own functions, from the copy linked with the caller.
+    static const struct {
+      const char* Name;
+      FARPROC Proc;
+    } kOleAut32[] = {
+        {"LoadTypeLib", reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&LoadTypeLib))},
+        {"RegisterTypeLib",
+         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&RegisterTypeLib))},
+        {"UnRegisterTypeLib",
+         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&UnRegisterTypeLib))},
+    };
+    for (const auto& e : kOleAut32)
+      if (name && std::strcmp(e.Name, name) == 0) return e.Proc;
+    SetLastError(127);  // ERROR_PROC_NOT_FOUND
+    return nullptr;
+  }
+  void* sym = dlsym(h ? h : RTLD_DEFAULT, name);
   if (!sym) {
     SetLastError(127);  // ERROR_PROC_NOT_FOUND
     return nullptr;
@@ -103,7 +121,8 @@ extern "C" BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* out
     // know by that name.
     if (!h) h = dlopen(nullptr, RTLD_NOW);
   } else {
-    h = name ? dlopen(QrvxPosixPath(name).c_str(), RTLD_NOW | RTLD_NOLOAD) : dlopen(nullptr, RTLD_NOW);
+    h = name ? dlopen(QrvxPosixPath(name).c_str(), RTLD_NOW | RTLD_NOLOAD)
+             : dlopen(nullptr, RTLD_NOW);
   }
   if (!h) {
     SetLastError(126);

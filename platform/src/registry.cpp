@@ -53,7 +53,8 @@ bool g_haveOverride = false;
 std::string RegistryDir() {
   if (g_haveOverride) return g_dirOverride;
   if (const char* d = std::getenv("QRVX_REGISTRY_DIR"); d && *d) return d;
-  if (const char* d = std::getenv("XDG_DATA_HOME"); d && *d) return std::string(d) + "/qrvx/registry";
+  if (const char* d = std::getenv("XDG_DATA_HOME"); d && *d)
+    return std::string(d) + "/qrvx/registry";
   const char* home = std::getenv("HOME");
   return std::string(home && *home ? home : "/tmp") + "/.local/share/qrvx/registry";
 }
@@ -177,7 +178,9 @@ bool ParseValue(const std::string& line, TValue* v) {
   return true;
 }
 
-std::string HiveFile(int root) { return RegistryDir() + "/" + kRootNames[root] + ".reg"; }
+std::string HiveFile(int root) {
+  return RegistryDir() + "/" + kRootNames[root] + ".reg";
+}
 
 THive Load(int root) {
   THive hive;
@@ -236,7 +239,9 @@ TKey* Find(THive& hive, const std::string& path) {
 }
 
 // The root itself always exists.
-bool Exists(THive& hive, const std::string& path) { return path.empty() || Find(hive, path); }
+bool Exists(THive& hive, const std::string& path) {
+  return path.empty() || Find(hive, path);
+}
 
 HKEY NewHandle(int root, const std::string& path) {
   return reinterpret_cast<HKEY>(new TKeyHandle{root, path});
@@ -293,8 +298,8 @@ extern "C" LSTATUS WINAPI RegCloseKey(HKEY key) {
   return ERROR_SUCCESS;
 }
 
-extern "C" LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type,
-                                         const BYTE* data, DWORD size) {
+extern "C" LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data,
+                                         DWORD size) {
   int root;
   std::string path;
   if (!Resolve(key, nullptr, &root, &path)) return ERROR_INVALID_HANDLE;

@@ -23,13 +23,19 @@ std::atomic<LONG>& Ref(LONG volatile* p) {
 
 }  // namespace
 
-extern "C" LONG WINAPI InterlockedIncrement(LONG volatile* addend) { return ++Ref(addend); }
-extern "C" LONG WINAPI InterlockedDecrement(LONG volatile* addend) { return --Ref(addend); }
+extern "C" LONG WINAPI InterlockedIncrement(LONG volatile* addend) {
+  return ++Ref(addend);
+}
+extern "C" LONG WINAPI InterlockedDecrement(LONG volatile* addend) {
+  return --Ref(addend);
+}
 extern "C" LONG WINAPI InterlockedExchange(LONG volatile* target, LONG value) {
   return Ref(target).exchange(value);
 }
 
-extern "C" void WINAPI InitializeSRWLock(PSRWLOCK lock) { lock->Ptr = nullptr; }
+extern "C" void WINAPI InitializeSRWLock(PSRWLOCK lock) {
+  lock->Ptr = nullptr;
+}
 
 extern "C" void WINAPI AcquireSRWLockShared(PSRWLOCK lock) {
   auto& w = Word(lock);

@@ -15,7 +15,8 @@ extern "C" LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value);
 typedef struct _RTL_SRWLOCK {
   PVOID Ptr;
 } SRWLOCK, *PSRWLOCK;
-#define SRWLOCK_INIT {nullptr}
+#define SRWLOCK_INIT \
+  { nullptr }
 
 extern "C" void WINAPI InitializeSRWLock(PSRWLOCK SRWLock);
 extern "C" void WINAPI AcquireSRWLockShared(PSRWLOCK SRWLock);

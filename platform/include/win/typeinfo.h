@@ -11,7 +11,9 @@
 #include "unknwn.h"
 
 typedef DWORD HREFTYPE;
+#define TYPE_E_REGISTRYACCESS static_cast<HRESULT>(0x8002801C)
 #define MEMBERID_NIL DISPID_UNKNOWN
+#define IID_NULL GUID_NULL
 
 typedef enum tagSYSKIND { SYS_WIN16 = 0, SYS_WIN32 = 1, SYS_MAC = 2, SYS_WIN64 = 3 } SYSKIND;
 typedef enum tagTYPEKIND {
@@ -136,8 +138,7 @@ struct ITypeInfo : public IUnknown {
                                            DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                            EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetDocumentation(MEMBERID memid, BSTR* pBstrName,
-                                                     BSTR* pBstrDocString,
-                                                     DWORD* pdwHelpContext,
+                                                     BSTR* pBstrDocString, DWORD* pdwHelpContext,
                                                      BSTR* pBstrHelpFile) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetDllEntry(MEMBERID memid, INVOKEKIND invKind,
                                                 BSTR* pBstrDllName, BSTR* pBstrName,
@@ -165,8 +166,7 @@ struct ITypeLib : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetLibAttr(TLIBATTR** ppTLibAttr) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetTypeComp(IUnknown** ppTComp) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetDocumentation(INT index, BSTR* pBstrName,
-                                                     BSTR* pBstrDocString,
-                                                     DWORD* pdwHelpContext,
+                                                     BSTR* pBstrDocString, DWORD* pdwHelpContext,
                                                      BSTR* pBstrHelpFile) = 0;
   virtual HRESULT STDMETHODCALLTYPE IsName(LPOLESTR szNameBuf, ULONG lHashVal, BOOL* pfName) = 0;
   virtual HRESULT STDMETHODCALLTYPE FindName(LPOLESTR szNameBuf, ULONG lHashVal,
