@@ -11,3 +11,5 @@
 #include "win/winuser.h"
 #include "win/resources.h"
 #include "win/volumes.h"
+#include "win/messages.h"
+#include "win/filetime.h"
