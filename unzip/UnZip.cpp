@@ -210,9 +210,8 @@ int TUnZip::ExtractSelected() {
       e->Selected = DoAll;
       if (!e->FileName().empty() || RecreateDirs) {
         for (const std::string& line : FilesList) {
-          const std::string& name = line.find('\\') != std::string::npos
-                                        ? e->Directory() + e->FileName()
-                                        : e->FileName();
+          const std::string& name =
+              line.find('\\') != std::string::npos ? e->Directory() + e->FileName() : e->FileName();
           if (WildcardMatch(line, name)) {
             e->Selected = true;
             break;
@@ -258,7 +257,7 @@ bool TUnZip::FormTarget(int index, std::string& path) {
     if (!FRootDir.empty() && CompareText(LeftStr(d, FRootDir.size()), FRootDir) == 0)
       d.erase(0, FRootDir.size());
     if (d.size() >= 2 && d[1] == ':') d.erase(0, 2);  // a drive goes below DestDir
-    d = DropLeadingSeparators(d);                      // so does an absolute path
+    d = DropLeadingSeparators(d);                     // so does an absolute path
     path = FDestDir.empty() ? d : FDestDir + "\\" + d;
     if (!path.empty() && !DirectoryExists(path)) ForceDirectories(path);
   } else {

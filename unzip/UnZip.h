@@ -150,7 +150,7 @@ class TUnZip : private TUnZipRunHost {
   bool FRebuilt = false;
   int64_t FTimeStamp = 0;
 
-  TZipHeaderInfo FWork;    // the entry being extracted
+  TZipHeaderInfo FWork;  // the entry being extracted
   uint8_t FLocal[kLocalSize];
   uint32_t FKeys[3] = {0, 0, 0};
   bool FToStream = false;

@@ -312,7 +312,9 @@ void TUnZip::ReadDirectory() {
   CloseArchive();
 }
 
-int TUnZip::EntryCount() const { return FView ? FView->Count() : 0; }
+int TUnZip::EntryCount() const {
+  return FView ? FView->Count() : 0;
+}
 
 void TUnZip::CheckIndex(int index) const {
   if (index < 0 || index >= EntryCount())

@@ -25,8 +25,8 @@ typedef struct tagMSG {
 // PeekMessageA: takes the next message of the thread's queue into lpMsg
 // (removing it with PM_REMOVE). RETURNS nonzero when a message was there.
 //   NOTES the stand-in's queue is always empty: it returns FALSE.
-extern "C" BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin,
-                                    UINT wMsgFilterMax, UINT wRemoveMsg);
+extern "C" BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                                    UINT wRemoveMsg);
 // TranslateMessage: posts character messages for key messages; FALSE here.
 extern "C" BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 // DispatchMessageA: hands the message to its window procedure; 0 here.
