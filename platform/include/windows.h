@@ -9,3 +9,4 @@
 #include "win/winnls.h"
 #include "win/fileapi.h"
 #include "win/winuser.h"
+#include "win/localeinfo.h"
