@@ -19,7 +19,7 @@ uint32_t Crc32Byte(uint32_t crc, uint8_t b);
 // Hands OutputBuffer[0..OutFill) to the sink, updates CRC, counters, events.
 void FlushOutput(TRunContext& ctx);
 
-void Inflate(TRunContext& ctx);                 // method 8
-void Unshrink(TRunContext& ctx);                // method 1
-void Unreduce(TRunContext& ctx, int factor);    // methods 2..5, factor = method - 1
-void Explode(TRunContext& ctx);                 // method 6
+void Inflate(TRunContext& ctx);               // method 8
+void Unshrink(TRunContext& ctx);              // method 1
+void Unreduce(TRunContext& ctx, int factor);  // methods 2..5, factor = method - 1
+void Explode(TRunContext& ctx);               // method 6

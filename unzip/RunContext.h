@@ -14,9 +14,9 @@
 
 class TStream;
 
-constexpr int32_t kWindowBytes = 32780;   // sliding window (32768) plus slack; legacy tables too
-constexpr int32_t kChunkBytes = 16000;    // compressed bytes read per chunk
-constexpr int32_t kOutputBytes = 16000;   // decoded bytes handed to the sink per flush
+constexpr int32_t kWindowBytes = 32780;  // sliding window (32768) plus slack; legacy tables too
+constexpr int32_t kChunkBytes = 16000;   // compressed bytes read per chunk
+constexpr int32_t kOutputBytes = 16000;  // decoded bytes handed to the sink per flush
 
 // What a decoder needs from the driver, called once per chunk, never per byte.
 class TUnZipRunHost {
@@ -47,21 +47,21 @@ struct TRunContext {
   // The entry being decoded.
   int32_t Method = 0;
   uint16_t GeneralFlags = 0;
-  int64_t PackedSize = 0;     // compressed size after any encryption header
-  int64_t UnpackedSize = 0;   // declared size; output beyond it fails the entry
+  int64_t PackedSize = 0;    // compressed size after any encryption header
+  int64_t UnpackedSize = 0;  // declared size; output beyond it fails the entry
 
   // Input side.
-  int64_t DeliverLeft = 0;    // compressed bytes not yet delivered to the decoder
-  int64_t ReadLeft = 0;       // compressed bytes not yet read from the archive
+  int64_t DeliverLeft = 0;  // compressed bytes not yet delivered to the decoder
+  int64_t ReadLeft = 0;     // compressed bytes not yet read from the archive
   const uint8_t* ChunkPos = nullptr;
   int32_t ChunkLeft = 0;
   bool DoProcessMessages = true;
 
   // Output side.
-  int32_t OutFill = 0;          // bytes waiting in OutputBuffer
-  int64_t BytesWritten = 0;     // bytes of this entry handed to the sink
-  uint32_t Crc = 0xFFFFFFFFu;   // running CRC-32 (complemented at the end)
-  bool Failed = false;          // set by a decoder or by FlushOutput: the entry fails
+  int32_t OutFill = 0;         // bytes waiting in OutputBuffer
+  int64_t BytesWritten = 0;    // bytes of this entry handed to the sink
+  uint32_t Crc = 0xFFFFFFFFu;  // running CRC-32 (complemented at the end)
+  bool Failed = false;         // set by a decoder or by FlushOutput: the entry fails
 
   void StartEntry(int32_t method, uint16_t flags, int64_t packed, int64_t unpacked);
 };

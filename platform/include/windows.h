@@ -10,3 +10,5 @@
 #include "win/fileapi.h"
 #include "win/winuser.h"
 #include "win/localeinfo.h"
+#include "win/resources.h"
+#include "win/volumes.h"

@@ -90,7 +90,9 @@ const Reverse& ReverseOf(UINT cp) {
   return empty;
 }
 
-bool Known(UINT cp) { return HighHalf(cp) || cp == CP_UTF8 || cp == 20127; }
+bool Known(UINT cp) {
+  return HighHalf(cp) || cp == CP_UTF8 || cp == 20127;
+}
 
 }  // namespace
 
@@ -105,8 +107,12 @@ extern "C" void QrvxSetSystemLocale(const char* locale) {
   g_overridden = true;
 }
 
-extern "C" UINT WINAPI GetACP() { return CurrentPages().ansi; }
-extern "C" UINT WINAPI GetOEMCP() { return CurrentPages().oem; }
+extern "C" UINT WINAPI GetACP() {
+  return CurrentPages().ansi;
+}
+extern "C" UINT WINAPI GetOEMCP() {
+  return CurrentPages().oem;
+}
 
 extern "C" int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR src, int srcLen, LPWSTR dst,
                                           int dstLen) {

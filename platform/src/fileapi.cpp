@@ -72,8 +72,12 @@ std::string QrvxPosixPath(const char* path) {
   return p;
 }
 
-extern "C" DWORD WINAPI GetLastError() { return g_lastError; }
-extern "C" void WINAPI SetLastError(DWORD code) { g_lastError = code; }
+extern "C" DWORD WINAPI GetLastError() {
+  return g_lastError;
+}
+extern "C" void WINAPI SetLastError(DWORD code) {
+  g_lastError = code;
+}
 
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD,
                                      LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD,

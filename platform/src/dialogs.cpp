@@ -1,0 +1,19 @@
+// Common dialogs and the folder picker: no desktop, so every dialog is
+// answered as cancelled.
+#include <commdlg.h>
+#include <shlobj.h>
+#include <windows.h>
+
+extern "C" BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA) {
+  return FALSE;
+}
+extern "C" DWORD WINAPI CommDlgExtendedError() {
+  return 0;
+}
+extern "C" LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA) {
+  return nullptr;
+}
+extern "C" BOOL WINAPI SHGetPathFromIDListA(PCIDLIST_ABSOLUTE, LPSTR pszPath) {
+  if (pszPath) pszPath[0] = '\0';
+  return FALSE;
+}

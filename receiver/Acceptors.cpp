@@ -1,0 +1,247 @@
+// The receiver: request intake, the record collections and name resolution.
+#include "receiver/Acceptors.h"
+
+#include <cstring>
+
+#include "common/FoldLower.h"
+#include "mime/MIMELib.h"
+
+namespace {
+
+inline bool Blank(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && Blank(s[b])) ++b;
+  while (e > b && Blank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+// The value of a disposition parameter: up to 1000 bytes after its key (such
+// as ` name="`) at the key's first occurrence, cut before the first quote.
+std::string DispositionParam(const std::string& d, std::string_view key) {
+  size_t at = d.find(key);
+  if (at == std::string::npos) return std::string();
+  std::string_view v = std::string_view(d).substr(at + key.size(), 1000);
+  size_t q = v.find('"');
+  if (q != std::string_view::npos) v = v.substr(0, q);
+  return std::string(v);
+}
+
+// Index of the last "\" or ":" of a posted file name ("/" is not a separator).
+size_t LastSeparator(const std::string& f) {
+  return f.find_last_of("\\:");
+}
+
+}  // namespace
+
+bool IdentifierText(const VARIANT& id, std::string* text);
+
+namespace {
+
+// Identifier resolution shared by FindVar, FindFile and FindDBF: a number of
+// one of the five numeric types (by value) is a 0-based index, rounded half
+// to even; anything else is text, trimmed and folded, compared byte for byte
+// with the stored folded names. -1 when nothing is selected.
+template <class NameOf>
+int ResolveIdentifier(const VARIANT& id, size_t count, NameOf nameOf) {
+  switch (id.vt) {
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_UI1: {
+      VARIANT v;
+      VariantInit(&v);
+      if (FAILED(VariantChangeType(&v, &id, 0, VT_I4))) return -1;
+      return v.lVal >= 0 && static_cast<size_t>(v.lVal) < count ? static_cast<int>(v.lVal) : -1;
+    }
+    default: break;
+  }
+  std::string text;
+  try {
+    if (!IdentifierText(id, &text) || text.empty()) return -1;
+  } catch (...) {
+    return -1;
+  }
+  for (size_t i = 0; i < count; ++i)
+    if (nameOf(i) == text) return static_cast<int>(i);
+  return -1;
+}
+
+}  // namespace
+
+// ---- Conversions -----------------------------------------------------------
+
+BSTR AnsiToBstr(std::string_view s) {
+  if (s.empty()) return SysAllocStringLen(nullptr, 0);
+  if (s.size() > 0x3FFFFFF0u) throw EOutOfMemory();
+  int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(n));
+  if (!b) throw EOutOfMemory();
+  MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), b, n);
+  return b;
+}
+
+std::string BstrToAnsi(BSTR b) {
+  UINT len = SysStringLen(b);
+  if (!len) return std::string();
+  int n = WideCharToMultiByte(CP_ACP, 0, b, static_cast<int>(len), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, b, static_cast<int>(len), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+bool IdentifierText(const VARIANT& id, std::string* text) {
+  VARIANT v;
+  VariantInit(&v);
+  if (FAILED(VariantChangeType(&v, &id, 0, VT_BSTR))) return false;
+  std::string s = BstrToAnsi(v.bstrVal);
+  VariantClear(&v);
+  *text = FoldLower(TrimBlanks(s));
+  return true;
+}
+
+// ---- TAcceptor -------------------------------------------------------------
+
+TAcceptor::TAcceptor() = default;
+
+TAcceptor::~TAcceptor() {
+  try {
+    ClearAll();
+  } catch (...) {
+  }
+}
+
+void TAcceptor::ClearAll() {
+  for (TVarInfo& v : FVars) {
+    try {
+      std::string().swap(v.Name);
+      std::string().swap(v.Value);
+    } catch (...) {
+    }
+  }
+  FVars.clear();
+  // Tables read from their files' buffers: release them first.
+  for (TDBFInfo& t : FDBFs) {
+    try {
+      t.Table.reset();
+      t.RecNos.clear();
+    } catch (...) {
+    }
+  }
+  FDBFs.clear();
+  for (TFileInfo& f : FFiles) {
+    try {
+      f.Data.reset();
+    } catch (...) {
+    }
+  }
+  FFiles.clear();
+}
+
+void TAcceptor::AddFile(const std::string& varName, const std::string& fileName,
+                        std::unique_ptr<TMemoryStream> data) {
+  std::string f = FoldLower(fileName);
+  size_t sep = LastSeparator(f);
+  TFileInfo info;
+  info.VarName = varName;
+  info.FileName = sep == std::string::npos ? f : f.substr(sep + 1);
+  info.FilePath = sep == std::string::npos ? std::string() : f.substr(0, sep + 1);
+  info.Data = std::move(data);
+  TMemoryStream& stored = *info.Data;
+  FFiles.push_back(std::move(info));
+  if (FProcessDBF && f.find(".dbf") != std::string::npos) AddTable(varName, f, stored);
+}
+
+// The body from the argument: a byte array is copied as it is, anything else
+// is converted to text and then to the ANSI code page.
+void TAcceptor::Intake(const VARIANT& request, std::string* body) const {
+  body->clear();
+  if ((request.vt & 0x2011) == 0x2011) {
+    SAFEARRAY* psa =
+        (request.vt & VT_BYREF) ? (request.pparray ? *request.pparray : nullptr) : request.parray;
+    if (!psa || SafeArrayGetDim(psa) < 1) return;
+    LONG lo = 0, hi = -1;
+    SafeArrayGetLBound(psa, 1, &lo);
+    SafeArrayGetUBound(psa, 1, &hi);
+    int64_t n = static_cast<int64_t>(hi) - lo + 1;
+    if (n <= 0) return;
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(psa, &data))) throw Exception("Variant array is locked");
+    try {
+      body->assign(static_cast<const char*>(data), static_cast<size_t>(n));
+    } catch (...) {
+      SafeArrayUnaccessData(psa);
+      throw;
+    }
+    SafeArrayUnaccessData(psa);
+    return;
+  }
+  VARIANT text;
+  VariantInit(&text);
+  if (FAILED(VariantChangeType(&text, &request, 0, VT_BSTR)))
+    throw Exception("Invalid variant type conversion");
+  try {
+    *body = BstrToAnsi(text.bstrVal);
+  } catch (...) {
+    VariantClear(&text);
+    throw;
+  }
+  VariantClear(&text);
+}
+
+HRESULT TAcceptor::ProcessRequest(VARIANT Request) {
+  try {
+    ClearAll();
+  } catch (const std::exception& e) {
+    return HandleSafeCallException(&e);
+  }
+  // Every later failure ends the processing of the body quietly; what was
+  // recorded so far stays.
+  try {
+    std::string body;
+    Intake(Request, &body);
+    TMime mime;
+    if (TrimBlanks(body).empty()) return S_OK;
+    mime.Parse(body);
+    for (int i = 0; i < mime.Count(); ++i) {
+      TAttachment* part = mime.Part(i);
+      std::string d = FoldLower(part->Disposition);
+      std::string field = DispositionParam(d, " name=\"");
+      std::string file = DispositionParam(d, " filename=\"");
+      const uint8_t* bytes = part->Data.Memory();
+      size_t size = static_cast<size_t>(part->Data.GetSize());
+      if (file.empty()) {
+        FVars.push_back(TVarInfo{field, std::string(reinterpret_cast<const char*>(bytes), size)});
+        continue;
+      }
+      auto copy = std::make_unique<TMemoryStream>();
+      copy->Assign(bytes, static_cast<int64_t>(size));
+      AddFile(field, file, std::move(copy));
+      if (FProcessZIP && file.find(".zip") != std::string::npos) {
+        part->Data.SetPosition(0);
+        ExpandArchive(part->Data, field);
+      }
+    }
+  } catch (...) {
+  }
+  return S_OK;
+}
+
+int TAcceptor::FindVar(const VARIANT& id) const {
+  return ResolveIdentifier(id, FVars.size(),
+                           [this](size_t i) -> const std::string& { return FVars[i].Name; });
+}
+
+int TAcceptor::FindFile(const VARIANT& id) const {
+  return ResolveIdentifier(id, FFiles.size(),
+                           [this](size_t i) -> const std::string& { return FFiles[i].FileName; });
+}
+
+int TAcceptor::FindDBF(const VARIANT& id) const {
+  return ResolveIdentifier(id, FDBFs.size(),
+                           [this](size_t i) -> const std::string& { return FDBFs[i].Name; });
+}

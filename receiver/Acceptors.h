@@ -1,0 +1,129 @@
+// TAcceptor: the object behind the scriptable Acceptor class. It keeps what
+// one multipart/form-data POST carried (form variables, files, tables) and
+// answers the IAcceptor members from it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Classes.h"
+#include "receiver/IAcceptor.h"
+
+class TDBF;
+
+// A form variable: folded name, value exactly as posted.
+struct TVarInfo {
+  std::string Name;
+  std::string Value;
+};
+
+// A received file: the form field it came in, its bare name and its
+// directory part (all folded), and its bytes.
+struct TFileInfo {
+  std::string VarName;
+  std::string FileName;
+  std::string FilePath;
+  std::unique_ptr<TMemoryStream> Data;
+};
+
+// A received table, reading from the Data of its file's TFileInfo.
+struct TDBFInfo {
+  std::string VarName;
+  std::string Name;
+  std::shared_ptr<TDBF> Table;
+  int32_t Row = 0;
+  std::vector<int32_t> RecNos;
+};
+
+// Turns an exception that escapes a member into that member's HRESULT (and
+// the automation error information the COM layer attaches to it).
+HRESULT HandleSafeCallException(const std::exception* e);
+
+class TAcceptor : public IAcceptor {
+ public:
+  TAcceptor();
+  virtual ~TAcceptor();
+  TAcceptor(const TAcceptor&) = delete;
+  TAcceptor& operator=(const TAcceptor&) = delete;
+
+  // IUnknown and IDispatch (receiver/AcceptorDispatch.cpp).
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                          DISPID* ids) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
+                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                                   UINT* argErr) override;
+
+  // IAcceptor.
+  HRESULT STDMETHODCALLTYPE ProcessRequest(VARIANT Request) override;
+  HRESULT STDMETHODCALLTYPE DBFCount(LONG* Value) override;
+  HRESULT STDMETHODCALLTYPE DBFName(VARIANT DBFID, BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE DBFColCount(VARIANT DBFID, LONG* Value) override;
+  HRESULT STDMETHODCALLTYPE DBFRowCount(VARIANT DBFID, LONG* Value) override;
+  HRESULT STDMETHODCALLTYPE DBFColName(VARIANT DBFID, VARIANT FieldID, BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE DBF(VARIANT DBFID, VARIANT FieldID, VARIANT* Value) override;
+  HRESULT STDMETHODCALLTYPE VarCount(LONG* Value) override;
+  HRESULT STDMETHODCALLTYPE VarName(VARIANT VarID, BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE VarValue(VARIANT VarID, BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE get_DBFRow(VARIANT DBFID, LONG* Value) override;
+  HRESULT STDMETHODCALLTYPE put_DBFRow(VARIANT DBFID, LONG Value) override;
+  HRESULT STDMETHODCALLTYPE DBFVarName(VARIANT DBFID, BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE FileCount(LONG* Value) override;
+  HRESULT STDMETHODCALLTYPE FileName(VARIANT FileID, BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE FileSaveTo(VARIANT FileID, BSTR FileName, VARIANT_BOOL* Value) override;
+  HRESULT STDMETHODCALLTYPE FileSize(VARIANT FileID, LONG* Value) override;
+  HRESULT STDMETHODCALLTYPE FileRead(VARIANT FileID, LONG StartPos, LONG Size,
+                                     VARIANT* Value) override;
+  HRESULT STDMETHODCALLTYPE FileVarName(VARIANT FileID, BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE FilePath(VARIANT FileID, BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE get_ProcessZIP(VARIANT_BOOL* Value) override;
+  HRESULT STDMETHODCALLTYPE put_ProcessZIP(VARIANT_BOOL Value) override;
+  HRESULT STDMETHODCALLTYPE get_ProcessDBF(VARIANT_BOOL* Value) override;
+  HRESULT STDMETHODCALLTYPE put_ProcessDBF(VARIANT_BOOL Value) override;
+  HRESULT STDMETHODCALLTYPE Version(BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE FileReadText(VARIANT FileID, LONG StartPos, LONG Size,
+                                         BSTR* Value) override;
+
+  // Inside the object.
+  void ClearAll();
+  void AddFile(const std::string& varName, const std::string& fileName,
+               std::unique_ptr<TMemoryStream> data);
+  int FindVar(const VARIANT& id) const;
+  int FindFile(const VARIANT& id) const;
+  int FindDBF(const VARIANT& id) const;
+
+  const std::vector<TVarInfo>& Vars() const { return FVars; }
+  const std::vector<TFileInfo>& Files() const { return FFiles; }
+  const std::vector<TDBFInfo>& DBFs() const { return FDBFs; }
+
+ protected:
+  // Hooks of the request driver: unpack a received archive into further
+  // files, open a received table.
+  void ExpandArchive(TMemoryStream& archive, const std::string& varName);
+  void AddTable(const std::string& varName, const std::string& fileName, TMemoryStream& data);
+
+  std::vector<TVarInfo> FVars;
+  std::vector<TDBFInfo> FDBFs;
+  std::vector<TFileInfo> FFiles;
+  bool FProcessZIP = false;
+  bool FProcessDBF = false;
+
+ private:
+  void Intake(const VARIANT& request, std::string* body) const;
+  ULONG FRefCount = 0;
+};
+
+// Conversions at the scripting boundary: automation strings to and from the
+// ANSI code page (every byte kept, NUL included).
+BSTR AnsiToBstr(std::string_view s);
+std::string BstrToAnsi(BSTR b);
+// Identifier text: the VARIANT converted to text, then ANSI, trimmed of bytes
+// of value 32 or less at both ends and folded. False when it cannot be converted.
+bool IdentifierText(const VARIANT& id, std::string* text);

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include "mime/MIMELib.h"
+
+namespace {
+
+std::string DataOf(const TAttachment* p) {
+  return std::string(reinterpret_cast<const char*>(p->Data.Memory()),
+                     static_cast<size_t>(const_cast<TMemoryStream&>(p->Data).GetSize()));
+}
+
+const char kTwoFields[] =
+    "--XyZ\r\n"
+    "Content-Disposition: form-data; name=\"A\"\r\n"
+    "\r\n"
+    "one\r\n"
+    "--XyZ\r\n"
+    "content-disposition: form-data; name=\"b\"\r\n"
+    "Content-Type: text/plain\r\n"
+    "\r\n"
+    "two\r\nlines\r\n"
+    "--XyZ--\r\n"
+    "epilogue\r\n";
+
+}  // namespace
+
+TEST(MimeParse, BrowserBodyGivesItsPartsInOrder) {
+  TMime m;
+  m.Parse(kTwoFields);
+  ASSERT_EQ(m.Count(), 2);
+  EXPECT_EQ(m.Boundary(), "--XyZ");
+  EXPECT_EQ(m.Part(0)->Disposition, "form-data; name=\"a\"");
+  EXPECT_EQ(DataOf(m.Part(0)), "one");
+  EXPECT_EQ(m.Part(1)->ContentType, "text/plain");
+  EXPECT_EQ(DataOf(m.Part(1)), "two\r\nlines");
+  EXPECT_EQ(m.Part(2), nullptr);
+  EXPECT_EQ(m.Part(0)->Data.GetPosition(), 0);
+}
+
+TEST(MimeParse, BodiesWithoutPartsOrDelimiter) {
+  TMime m;
+  m.Parse("\r\n--XyZ\r\n\r\nx\r\n--XyZ--");
+  EXPECT_EQ(m.Count(), 0);
+  m.Parse("   \r\n");
+  EXPECT_EQ(m.Count(), 0);
+  m.Parse("--XyZ no line break at all");
+  EXPECT_EQ(m.Count(), 0);
+  // A delimiter that never recurs: the first part's body is the rest.
+  m.Parse("--XyZ\r\n\r\nall of it\r\n--Other");
+  ASSERT_EQ(m.Count(), 1);
+  EXPECT_EQ(DataOf(m.Part(0)), "all of it\r\n--Other");
+}
+
+TEST(MimeParse, PartDefaultsAndBodiesStartingWithControlBytes) {
+  TMime m;
+  m.Parse("--b\r\n\r\n\x03\x01 table bytes\r\n--b\r\n\r\n\t tab\r\n--b--");
+  ASSERT_EQ(m.Count(), 2);
+  EXPECT_EQ(m.Part(0)->ContentType, "text/plain; charset=koi8-r");
+  EXPECT_EQ(m.Part(0)->Disposition, "");
+  EXPECT_EQ(m.Part(0)->Encoding, te8Bit);
+  EXPECT_EQ(DataOf(m.Part(0)), "\x03\x01 table bytes");
+  EXPECT_EQ(DataOf(m.Part(1)), "\t tab");
+}
+
+// The continuation loses its leading control bytes (a tab among them); a
+// leading space would stay.
+TEST(MimeParse, HeaderContinuationJoinsWithOneSpace) {
+  TMime m;
+  m.Parse("--b\r\nContent-Disposition: form-data;\r\n\tName=\"X\"\r\nX-Other: 1\r\n\r\nv\r\n--b--");
+  ASSERT_EQ(m.Count(), 1);
+  EXPECT_EQ(m.Part(0)->Disposition, "form-data; name=\"x\"");
+  m.Parse("--b\r\nContent-Type: a;\r\n  b=1\r\n\r\nv\r\n--b--");
+  EXPECT_EQ(m.Part(0)->ContentType, "a;   b=1");
+}
+
+TEST(MimeParse, ContentIdAndHeadersWithoutColon) {
+  TMime m;
+  m.Parse(
+      "--b\r\nContent-ID: < Id-1 >\r\nno colon here\r\nContent-Type:  text/x  \r\n\r\nv\r\n--b--");
+  ASSERT_EQ(m.Count(), 1);
+  EXPECT_EQ(m.Part(0)->ContentID, "id-1");
+  EXPECT_EQ(m.Part(0)->ContentType, "text/x");
+}
+
+TEST(MimeParse, NestedBoundaryReplacesTheDelimiter) {
+  TMime m;
+  m.Parse(
+      "--outer\r\nContent-Type: multipart/mixed; boundary=\"abc\"\r\n\r\nhead\r\nabc\r\n\r\n"
+      "inner\r\nabc--\r\n");
+  ASSERT_EQ(m.Count(), 2);
+  EXPECT_EQ(m.Boundary(), "abc");
+  EXPECT_EQ(DataOf(m.Part(0)), "head");
+  EXPECT_EQ(DataOf(m.Part(1)), "inner");
+  m.Parse("--outer\r\nContent-Type: multipart/mixed; boundary=abc\r\n\r\nx\r\ny");
+  EXPECT_EQ(m.Boundary(), "");
+}
+
+TEST(MimeParse, MissingClosingHyphensStopsAtTrailingBlanks) {
+  TMime m;
+  m.Parse("--b\r\n\r\none\r\n--b\r\n \r\n");
+  ASSERT_EQ(m.Count(), 1);
+  EXPECT_EQ(DataOf(m.Part(0)), "one");
+}
+
+TEST(MimeParse, HeaderTakingTheLastBytesIsNotApplied) {
+  TMime m;
+  m.Parse("--b\r\nContent-Type: text/x");
+  ASSERT_EQ(m.Count(), 1);
+  EXPECT_EQ(m.Part(0)->ContentType, "text/plain; charset=koi8-r");
+}
+
+TEST(MimeDecode, Base64PartsKeepLinesOnlyForText) {
+  TMime m;
+  m.Parse(
+      "--b\r\nContent-Transfer-Encoding: BASE64\r\nContent-Type: text/plain\r\n\r\n"
+      "b25lDQp0d28=\r\n--b\r\nContent-Transfer-Encoding: base64\r\n"
+      "Content-Type: application/octet-stream\r\n\r\nQUJD\r\nREVG\r\n--b--");
+  ASSERT_EQ(m.Count(), 2);
+  EXPECT_EQ(DataOf(m.Part(0)), "one\r\ntwo");
+  EXPECT_EQ(m.Part(0)->Lines, (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(DataOf(m.Part(1)), "ABCDEF");
+  EXPECT_TRUE(m.Part(1)->Lines.empty());
+}
+
+TEST(MimeDecode, QuotedPrintableLinesJoinWithoutBreaks) {
+  TMime m;
+  m.Parse("--b\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\na=3Db\r\nc=\r\n=4a\r\n--b--");
+  ASSERT_EQ(m.Count(), 1);
+  EXPECT_EQ(DataOf(m.Part(0)), "a=bc=J");
+  EXPECT_EQ(m.Part(0)->Lines, (std::vector<std::string>{"a=b", "c=", "J"}));
+}
+
+// A part that needs no decoding reads the body in place rather than copying it.
+TEST(MimeDecode, PlainPartsAreViewsOfTheBody) {
+  std::string body = kTwoFields;
+  TMime m;
+  m.Parse(body);
+  ASSERT_EQ(m.Count(), 2);
+  const uint8_t* p = m.Part(0)->Data.Memory();
+  EXPECT_GE(reinterpret_cast<const char*>(p), body.data());
+  EXPECT_LT(reinterpret_cast<const char*>(p), body.data() + body.size());
+  EXPECT_TRUE(m.Part(0)->Lines.empty());
+}
+
+TEST(MimeAttachment, SetDataCopiesOrEmpties) {
+  TAttachment a;
+  a.Lines = {"x"};
+  TMemoryStream src;
+  src.WriteBuffer("abc", 3);
+  src.SetPosition(2);
+  a.SetData(&src);
+  EXPECT_EQ(DataOf(&a), "abc");
+  EXPECT_TRUE(a.Lines.empty());
+  a.SetData(nullptr);
+  EXPECT_EQ(a.Data.GetSize(), 0);
+}
+
+// Long runs of empty parts with an empty delimiter must not rescan the tail.
+TEST(MimeParse, ManyEmptyPartsAfterAnUnquotedNestedBoundary) {
+  std::string body = "--b\r\nContent-Type: multipart/x; boundary=z\r\n\r\n";
+  for (int i = 0; i < 20000; ++i) body += "\r\n";
+  body += "X";
+  TMime m;
+  m.Parse(body);
+  EXPECT_GT(m.Count(), 1);
+}

@@ -1,0 +1,4 @@
+#include "unzip/Decoders.h"
+void Explode(TRunContext& ctx) {
+  ctx.Failed = true;
+}

@@ -1,0 +1,4 @@
+#include "unzip/Decoders.h"
+void Unreduce(TRunContext& ctx, int) {
+  ctx.Failed = true;
+}

@@ -1,0 +1,4 @@
+#include "unzip/Decoders.h"
+void Unshrink(TRunContext& ctx) {
+  ctx.Failed = true;
+}
