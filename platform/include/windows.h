@@ -9,6 +9,7 @@
 #include "win/winnls.h"
 #include "win/fileapi.h"
 #include "win/winuser.h"
+#include "win/localeinfo.h"
 #include "win/resources.h"
 #include "win/volumes.h"
 #include "win/messages.h"
