@@ -1,0 +1,139 @@
+#include "automation_text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+
+#include "receiver/Acceptors.h"
+
+std::string TakeUtf8(BSTR b) {
+  std::string s;
+  UINT n = SysStringLen(b);
+  if (n) {
+    int m = WideCharToMultiByte(CP_UTF8, 0, b, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    s.resize(static_cast<size_t>(m));
+    WideCharToMultiByte(CP_UTF8, 0, b, static_cast<int>(n), s.data(), m, nullptr, nullptr);
+  }
+  SysFreeString(b);
+  return s;
+}
+
+std::string AnsiToUtf8(const std::string& s) {
+  return TakeUtf8(AnsiToBstr(s));
+}
+
+namespace {
+
+// Days since 1899-12-30 to a civil date.
+std::string DateText(double date) {
+  int64_t days = static_cast<int64_t>(std::floor(date));
+  int64_t z = days - 25569 + 719468;
+  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  int64_t doe = z - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  int64_t m = mp + (mp < 10 ? 3 : -9);
+  int64_t y = yoe + era * 400 + (m <= 2);
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld", static_cast<long long>(y),
+                static_cast<long long>(m), static_cast<long long>(d));
+  return buf;
+}
+
+VARIANT Index(LONG i) {
+  VARIANT v;
+  v.vt = VT_I4;
+  v.lVal = i;
+  return v;
+}
+
+}  // namespace
+
+nlohmann::ordered_json VariantToJson(const VARIANT& v) {
+  switch (v.vt) {
+    case VT_EMPTY:
+    case VT_NULL: return nullptr;
+    case VT_BSTR: {
+      BSTR copy = SysAllocStringLen(v.bstrVal, SysStringLen(v.bstrVal));
+      return TakeUtf8(copy);
+    }
+    case VT_BOOL: return v.boolVal != 0;
+    case VT_DATE: return DateText(v.date);
+    case VT_I2: return v.iVal;
+    case VT_I4: return v.lVal;
+    case VT_UI1: return v.bVal;
+    case VT_R4: return v.fltVal;
+    case VT_R8: return v.dblVal;
+    case VT_CY: return static_cast<double>(v.cyVal.int64) / 10000.0;
+    default: {
+      VARIANT text;
+      VariantInit(&text);
+      if (FAILED(VariantChangeType(&text, &v, 0, VT_BSTR))) return nullptr;
+      return TakeUtf8(text.bstrVal);
+    }
+  }
+}
+
+nlohmann::ordered_json TablesAsJson(IAcceptor& acc) {
+  nlohmann::ordered_json tables = nlohmann::ordered_json::array();
+  LONG count = 0;
+  acc.DBFCount(&count);
+  for (LONG t = 0; t < count; ++t) {
+    BSTR name, field;
+    acc.DBFName(Index(t), &name);
+    acc.DBFVarName(Index(t), &field);
+    nlohmann::ordered_json table = {{"name", TakeUtf8(name)}, {"field", TakeUtf8(field)}};
+    LONG cols = 0, rows = 0;
+    acc.DBFColCount(Index(t), &cols);
+    acc.DBFRowCount(Index(t), &rows);
+    nlohmann::ordered_json colNames = nlohmann::ordered_json::array();
+    for (LONG c = 0; c < cols; ++c) {
+      BSTR col;
+      acc.DBFColName(Index(t), Index(c), &col);
+      colNames.push_back(TakeUtf8(col));
+    }
+    nlohmann::ordered_json rowList = nlohmann::ordered_json::array();
+    for (LONG r = 0; r < rows; ++r) {
+      acc.put_DBFRow(Index(t), r);
+      nlohmann::ordered_json row = nlohmann::ordered_json::array();
+      for (LONG c = 0; c < cols; ++c) {
+        VARIANT cell;
+        VariantInit(&cell);
+        acc.DBF(Index(t), Index(c), &cell);
+        row.push_back(VariantToJson(cell));
+        VariantClear(&cell);
+      }
+      rowList.push_back(row);
+    }
+    table["columns"] = colNames;
+    table["rows"] = rowList;
+    tables.push_back(table);
+  }
+  return tables;
+}
+
+void PrintReceived(const nlohmann::ordered_json& doc) {
+  std::cout << "Variables: " << doc["variables"].size() << "\n";
+  for (const auto& v : doc["variables"])
+    std::cout << "  " << v["name"].get<std::string>() << " = "
+              << nlohmann::ordered_json(v["value"]).dump() << "\n";
+  std::cout << "Files: " << doc["files"].size() << "\n";
+  for (const auto& f : doc["files"]) {
+    std::cout << "  " << f["name"].get<std::string>() << "\n"
+              << "    path:   " << f["path"].get<std::string>() << "\n"
+              << "    field:  " << f["field"].get<std::string>() << "\n"
+              << "    size:   " << f["size"].get<long>() << "\n"
+              << "    sha256: " << f["sha256"].get<std::string>() << "\n";
+    if (f.contains("saved_to"))
+      std::cout << "    saved:  " << f["saved_to"].get<std::string>() << "\n";
+  }
+  std::cout << "Tables: " << doc["tables"].size() << "\n";
+  for (const auto& t : doc["tables"]) {
+    std::cout << "  " << t["name"].get<std::string>() << " (field " << t["field"].get<std::string>()
+              << "), " << t["rows"].size() << " rows\n";
+    std::cout << "    columns: " << t["columns"].dump() << "\n";
+    for (const auto& r : t["rows"]) std::cout << "    " << r.dump() << "\n";
+  }
+}
