@@ -9,5 +9,6 @@
 #include "win/winnls.h"
 #include "win/fileapi.h"
 #include "win/winuser.h"
+#include "win/localeinfo.h"
 #include "win/resources.h"
 #include "win/volumes.h"
