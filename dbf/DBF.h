@@ -76,9 +76,9 @@ void DBFDecodeDate(DATE date, int& year, int& month, int& day);
 struct TFieldDef {
   std::string Name;
   TFieldType DataType = ftUnknown;
-  int Size = 0;            // the column length for text, 0 otherwise
+  int Size = 0;  // the column length for text, 0 otherwise
   bool Required = false;
-  int FieldNo = 0;         // descriptor position counting from 1
+  int FieldNo = 0;  // descriptor position counting from 1
 };
 
 class TFieldDefs {
@@ -369,10 +369,10 @@ class TDBFBlobStream : public TStream {
   int FColumn;  // descriptor index of the memo column
   bool FTransliterate;
   std::string FDisplayName;
-  int64_t FBlock = 0;       // first block B of the value
-  int64_t FLength = 0;      // L
-  int64_t FCapacity = 0;    // bytes that fit at B without moving; -1 unlimited
-  int64_t FNextFree = 0;    // cached next free block
+  int64_t FBlock = 0;     // first block B of the value
+  int64_t FLength = 0;    // L
+  int64_t FCapacity = 0;  // bytes that fit at B without moving; -1 unlimited
+  int64_t FNextFree = 0;  // cached next free block
   int64_t FPosition = 0;
   bool FModified = false;
 };

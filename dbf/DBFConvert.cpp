@@ -7,6 +7,8 @@
 //   D  8 bytes YYYYMMDD; blank or "00000000" is no date.
 //   L  one byte: T, Y, S true; F, N false (upper case only); else no value.
 //   M  first memo block as 10 characters, digits counted wherever they are.
+#include "dbf/DBFConvert.h"
+
 #include <windows.h>
 
 #include <charconv>
@@ -15,7 +17,6 @@
 #include <ctime>
 
 #include "dbf/DBF.h"
-#include "dbf/DBFConvert.h"
 
 // ---- settings --------------------------------------------------------------------
 
@@ -39,7 +40,9 @@ int64_t DaysFromCivil(int64_t y, int m, int d) {
 
 const int64_t kDateEpoch = DaysFromCivil(1899, 12, 30);
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int DaysInMonth(int y, int m) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -231,7 +234,9 @@ std::string DBFFormatDate(DATE date, const std::string& f, char sep) {
     switch (c | 0x20) {
       case 'd': out += run >= 2 ? Format("%02d", d) : Format("%d", d); break;
       case 'm':
-        out += run >= 3 ? std::string(kMonths[m - 1]) : run == 2 ? Format("%02d", m) : Format("%d", m);
+        out += run >= 3   ? std::string(kMonths[m - 1])
+               : run == 2 ? Format("%02d", m)
+                          : Format("%d", m);
         break;
       case 'y': out += run <= 2 ? Format("%02d", y % 100) : Format("%04d", y); break;
       case '/': out.append(run, sep); break;
@@ -356,7 +361,9 @@ void TDBF::SetFieldData(TField& field, const TDBFValue* value) {
   bool null = !value || value->IsNull();
   switch (field.DataType()) {
     case ftString: {
-      std::string s = null ? std::string() : value->vt == varString ? value->Str : field.TextOf(*value);
+      std::string s = null                     ? std::string()
+                      : value->vt == varString ? value->Str
+                                               : field.TextOf(*value);
       if (s.size() > static_cast<size_t>(len)) s.resize(len);
       s.resize(len, ' ');
       if (!IsAnsi() && len) CharToOemBuffA(s.data(), s.data(), static_cast<DWORD>(len));

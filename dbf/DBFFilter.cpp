@@ -60,7 +60,7 @@ bool TDBF::AcceptFiltered(const TRecordBuffer& buf) const {
         e->AcceptAll = false;
         e->Column = column;
         e->Kind = FFieldDefs[column].DataType;
-        e->Op = t[op] == '=' ? foEqual
+        e->Op = t[op] == '='   ? foEqual
                 : t[op] == '>' ? (two ? foGreaterEqual : foGreater)
                                : (two ? foLessEqual : foLess);
         e->Value = std::move(value);

@@ -31,9 +31,13 @@ void PutBE32(uint8_t* p, uint32_t v) {
   p[3] = uint8_t(v);
 }
 
-int64_t BlocksOf(int64_t size) { return (size + kBlockSize - 1) / kBlockSize; }
+int64_t BlocksOf(int64_t size) {
+  return (size + kBlockSize - 1) / kBlockSize;
+}
 
-bool SeekTo(TStream& s, int64_t pos) { return pos >= 0 && s.Seek(pos, soFromBeginning) == pos; }
+bool SeekTo(TStream& s, int64_t pos) {
+  return pos >= 0 && s.Seek(pos, soFromBeginning) == pos;
+}
 
 // Memo file name checks try the lower-case extension, then the upper-case
 // one (the same file where names ignore case).
@@ -168,7 +172,8 @@ void TDBFBlobStream::Finish() {
 }
 
 int32_t TDBFBlobStream::Read(void* buffer, int32_t count) {
-  if (FMode == bmWrite) throw EDatabaseError("Invalid blob field access mode (" + FDisplayName + ")");
+  if (FMode == bmWrite)
+    throw EDatabaseError("Invalid blob field access mode (" + FDisplayName + ")");
   TStream* memo = FDBF.FMemo;
   if (!memo || !FDBF.Active() || FPosition < 0) return 0;
   if (count > FLength - FPosition) count = static_cast<int32_t>(FLength - FPosition);
@@ -182,7 +187,8 @@ int32_t TDBFBlobStream::Read(void* buffer, int32_t count) {
 }
 
 int32_t TDBFBlobStream::Write(const void* buffer, int32_t count) {
-  if (FMode == bmRead) throw EDatabaseError("Invalid blob field access mode (" + FDisplayName + ")");
+  if (FMode == bmRead)
+    throw EDatabaseError("Invalid blob field access mode (" + FDisplayName + ")");
   TDBF& t = FDBF;
   TStream* memo = t.FMemo;
   if (!memo || !t.Active() || count <= 0 || FPosition < 0) return 0;

@@ -12,12 +12,12 @@
 //   Descriptor: 0-10 name (NUL-padded), 11 type letter, 16 length, 17
 //   decimals. The record length is recomputed as 1 + the sum of lengths.
 //   Record i lies at H + i * R; byte 0 is "*" when deleted.
-#include "dbf/DBF.h"
-
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
+
+#include "dbf/DBF.h"
 
 namespace {
 
@@ -83,7 +83,9 @@ void TDBF::AssignStreams(TStream* table, TStream* memo, bool keep) {
   FKeepStreams = keep;
 }
 
-void TDBF::SetReadOnly(bool on) { FReadOnly = on; }
+void TDBF::SetReadOnly(bool on) {
+  FReadOnly = on;
+}
 
 void TDBF::CheckActive() const {
   if (!Active()) throw EDatabaseError("Cannot perform this operation on a closed dataset");
@@ -125,7 +127,8 @@ void TDBF::Open() {
       if (TableName.empty() || !DBFFileExists(TableName))
         throw EDBFError("Open: Table file not found");
       FOwnTable = std::make_unique<TFileStream>(
-          TableName, FReadOnly ? uint16_t(fmOpenRead | fmShareDenyNone) : uint16_t(fmOpenReadWrite));
+          TableName,
+          FReadOnly ? uint16_t(fmOpenRead | fmShareDenyNone) : uint16_t(fmOpenReadWrite));
       FTable = FOwnTable.get();
     }
     FFormat.Load();

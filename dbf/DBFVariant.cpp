@@ -30,8 +30,6 @@ HRESULT DBFValueToVariant(const TDBFValue& value, VARIANT* dest) {
       dest->vt = VT_BOOL;
       dest->boolVal = value.Bool ? VARIANT_TRUE : VARIANT_FALSE;
       return S_OK;
-    default:
-      dest->vt = VT_NULL;
-      return S_OK;
+    default: dest->vt = VT_NULL; return S_OK;
   }
 }

@@ -54,7 +54,8 @@ bool Lookup(LCTYPE item, bool noOverride, std::string& out) {
 
 extern "C" int WINAPI GetLocaleInfoA(LCID, LCTYPE LCType, LPSTR lpLCData, int cchData) {
   std::string value;
-  if ((LCType & LOCALE_RETURN_NUMBER) || !Lookup(LCType & ~LOCALE_NOUSEROVERRIDE, (LCType & LOCALE_NOUSEROVERRIDE) != 0, value)) {
+  if ((LCType & LOCALE_RETURN_NUMBER) ||
+      !Lookup(LCType & ~LOCALE_NOUSEROVERRIDE, (LCType & LOCALE_NOUSEROVERRIDE) != 0, value)) {
     SetLastError(ERROR_INVALID_FLAGS);
     return 0;
   }

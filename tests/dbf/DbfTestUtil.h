@@ -76,7 +76,9 @@ struct MemTable {
   TDBF table;
 };
 
-inline std::string Str(const TDBFValue& v) { return v.vt == varString ? v.Str : "<not text>"; }
+inline std::string Str(const TDBFValue& v) {
+  return v.vt == varString ? v.Str : "<not text>";
+}
 
 // s without bytes up to 0x20 at both ends.
 inline std::string TrimCtl(const std::string& s) {

@@ -65,7 +65,8 @@ TEST(DbfCorpus, Dbase8bValuesAndDisplayFormats) {
   ASSERT_EQ(names.size(), 10u);
   EXPECT_EQ(names[0], "One");
   EXPECT_EQ(names[9], "Ten records stored in this database");
-  EXPECT_EQ(hasDate, (std::vector<bool>{true, true, true, true, true, true, true, true, false, false}));
+  EXPECT_EQ(hasDate,
+            (std::vector<bool>{true, true, true, true, true, true, true, true, false, false}));
   t.SetRecNo(1);
   EXPECT_DOUBLE_EQ(t.FieldByName("FLOAT")->AsFloat(), 1.23456789012346);
   EXPECT_EQ(t.FieldByName("NUMERICAL")->DisplayFormat, "0.00");

@@ -16,17 +16,17 @@ std::string Person(const char* flag, const char* name, const char* age, const ch
 }
 
 std::string PeopleTable() {
-  return MakeTable(kPeople, {Person(" ", "Smith", " 30", "19691231"),
-                             Person("*", "Gone", " 99", "19500101"),
-                             Person(" ", "  Smith  ", " 45", "19700101"),
-                             Person(" ", "Jones", "  7", "20010615"),
-                             Person(" ", "Smithers", "   ", "        ")});
+  return MakeTable(
+      kPeople,
+      {Person(" ", "Smith", " 30", "19691231"), Person("*", "Gone", " 99", "19500101"),
+       Person(" ", "  Smith  ", " 45", "19700101"), Person(" ", "Jones", "  7", "20010615"),
+       Person(" ", "Smithers", "   ", "        ")});
 }
 
 TEST(DbfCursor, WalkSkipsDeletedRecordsBothWays) {
-  MemTable m(MakeTable(kPeople, {Person(" ", "A", "  1", "20000101"),
-                                 Person("*", "B", "  2", "20000101"),
-                                 Person(" ", "C", "  3", "20000101")}));
+  MemTable m(
+      MakeTable(kPeople, {Person(" ", "A", "  1", "20000101"), Person("*", "B", "  2", "20000101"),
+                          Person(" ", "C", "  3", "20000101")}));
   TDBF& t = m.table;
   EXPECT_EQ(t.RecordCount(), 3);
   EXPECT_EQ(m.Walk(), (std::vector<int>{1, 3}));
@@ -60,8 +60,8 @@ TEST(DbfCursor, EmptyAndAllDeletedTables) {
     EXPECT_TRUE(empty.table.Fields()[i]->IsNull());
   EXPECT_TRUE(empty.Walk().empty());
 
-  MemTable gone(MakeTable(kPeople, {Person("*", "A", "  1", "20000101"),
-                                    Person("*", "B", "  2", "20000101")}));
+  MemTable gone(MakeTable(
+      kPeople, {Person("*", "A", "  1", "20000101"), Person("*", "B", "  2", "20000101")}));
   EXPECT_TRUE(gone.table.Eof());
   EXPECT_TRUE(gone.Walk().empty());
   EXPECT_EQ(gone.table.RecordCount(), 2);
@@ -79,7 +79,8 @@ TEST(DbfCursor, ColumnCountComesFromTheHeaderLength) {
 
   // An unknown type letter between two text columns: three definitions,
   // two fields; the second text column is the second field.
-  MemTable mixed(MakeTable({{"A", 'C', 2}, {"N", 'I', 4}, {"B", 'C', 3}}, {std::string(" ab\1\0\0\0xyz", 10)}));
+  MemTable mixed(MakeTable({{"A", 'C', 2}, {"N", 'I', 4}, {"B", 'C', 3}},
+                           {std::string(" ab\1\0\0\0xyz", 10)}));
   TDBF& m = mixed.table;
   EXPECT_EQ(m.FieldDefs().Count(), 3);
   ASSERT_EQ(m.Fields().Count(), 2);
@@ -150,8 +151,8 @@ TEST(DbfFilter, TextsThatAcceptEveryRecord) {
 }
 
 TEST(DbfFilter, AnInvalidDateLeavesTheRecordAccepted) {
-  MemTable m(MakeTable(kPeople, {Person(" ", "A", "  1", "20001345"),
-                                 Person(" ", "B", "  2", "20000101")}));
+  MemTable m(MakeTable(kPeople,
+                       {Person(" ", "A", "  1", "20001345"), Person(" ", "B", "  2", "20000101")}));
   m.table.SetFilter("BORN>20000101");
   m.table.SetFiltered(true);
   EXPECT_EQ(m.Walk(), (std::vector<int>{1}));
@@ -163,7 +164,8 @@ TEST(DbfFaults, RecordsPastTheEndReadAsSpaces) {
   // The header says 3 records; the bytes hold one and a half. The missing
   // bytes read as spaces, never as the record read before.
   std::string full = Person(" ", "Alpha", " 10", "20000101");
-  std::string t = MakeTable(kPeople, {full, Person(" ", "Beta", " 20", "20000202").substr(0, 8)}, 0x57, 3);
+  std::string t =
+      MakeTable(kPeople, {full, Person(" ", "Beta", " 20", "20000202").substr(0, 8)}, 0x57, 3);
   MemTable m(t);
   EXPECT_EQ(m.table.RecordCount(), 3);
   std::vector<std::string> names, ages;

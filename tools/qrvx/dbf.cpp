@@ -1,6 +1,8 @@
 // qrvx dbf [--json] [--filter EXPR] TABLE: opens a dBase table read-only by
 // file name (its memo file found next to it), walks its live records and
 // prints the columns, the record count and each record's number and values.
+#include "dbf/DBF.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -8,7 +10,6 @@
 #include <nlohmann/json.hpp>
 
 #include "commands.h"
-#include "dbf/DBF.h"
 
 namespace {
 
@@ -118,7 +119,8 @@ void AddDbfCommand(CLI::App& app) {
   };
   auto opt = std::make_shared<Options>();
   cmd->add_flag("--json", opt->json, "Print JSON");
-  auto* filterOpt = cmd->add_option("--filter", opt->filter, "Filter text: NAME=value, AGE>=30, ...");
+  auto* filterOpt =
+      cmd->add_option("--filter", opt->filter, "Filter text: NAME=value, AGE>=30, ...");
   cmd->add_option("TABLE", opt->table, "Table file (.dbf)")->required();
   cmd->callback([opt, filterOpt] {
     int rc;
