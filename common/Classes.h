@@ -54,6 +54,15 @@ class EInOutError : public Exception {
 class EDatabaseError : public Exception {
   using Exception::Exception;
 };
+// A text that is no valid number or date ("'%s' is not a valid date").
+class EConvertError : public Exception {
+  using Exception::Exception;
+};
+// The silent exception: ends an operation without reporting an error.
+class EAbort : public Exception {
+ public:
+  EAbort() : Exception("Operation aborted") {}
+};
 
 // printf-style formatting into a std::string, for the messages with %d and %s.
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -95,13 +95,14 @@ TMatch MatchFrom(const char* p, const char* pe, const char* t, const char* te) {
   return t >= te ? mYes : mNo;
 }
 
-// a * 100 / b rounded half to even, for 0 <= a, 0 < b.
+// a * 100 / b rounded half to even, for 0 <= a, 0 < b. Sizes beyond 2^56
+// are scaled down first so that a * 100 stays in range.
 int64_t RoundedPercent(int64_t a, int64_t b) {
-  // Widen so that a * 200 cannot overflow for any 64-bit size seen here.
-  __int128 num = static_cast<__int128>(a) * 100;
-  __int128 q = num / b, r = num % b;
+  while (a > (int64_t(1) << 56)) a >>= 1, b = (b >> 1) | 1;
+  int64_t num = a * 100;
+  int64_t q = num / b, r = num % b;
   if (2 * r > b || (2 * r == b && (q & 1))) ++q;
-  return q > 100 ? 100 : static_cast<int64_t>(q);
+  return q > 100 ? 100 : q;
 }
 
 }  // namespace
@@ -149,14 +150,14 @@ bool DirectoryExists(const std::string& name) {
 }
 
 void ForceDirectories(std::string dir) {
-  if (!dir.empty() && dir.back() == '\\') dir.pop_back();
+  if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
   if (dir.empty()) throw Exception("Unable to create directory");
   if (DirectoryExists(dir)) return;
-  size_t cut = dir.find_last_of('\\');
+  size_t cut = dir.find_last_of("\\/");  // Windows takes either separator
   if (cut != std::string::npos && cut > 0) {
     std::string parent = dir.substr(0, cut);
     bool drive = parent.size() == 2 && parent[1] == ':';
-    if (!drive && parent.back() != '\\') ForceDirectories(parent);
+    if (!drive && parent.back() != '\\' && parent.back() != '/') ForceDirectories(parent);
   }
   if (!CreateDirectoryA(dir.c_str(), nullptr) && !DirectoryExists(dir))
     throw EInOutError(Format("Unable to create directory %s", dir.c_str()),

@@ -1,0 +1,430 @@
+// Column bytes to values and back (GetFieldData, SetFieldData), with the
+// user's decimal separator, date separator and short date format.
+//
+// Format notes (dBase column encodings):
+//   C  text, space-padded; read trimmed of bytes up to 0x20 at both ends.
+//   N  number as text, right-aligned; F the same.
+//   D  8 bytes YYYYMMDD; blank or "00000000" is no date.
+//   L  one byte: T, Y, S true; F, N false (upper case only); else no value.
+//   M  first memo block as 10 characters, digits counted wherever they are.
+#include "dbf/DBFConvert.h"
+
+#include <windows.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+#include "dbf/DBF.h"
+
+// ---- settings --------------------------------------------------------------------
+
+namespace {
+
+std::string LocaleItem(LCTYPE item) {
+  char buf[128];
+  int n = GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buf, sizeof buf);
+  return n > 1 ? std::string(buf, n - 1) : std::string();
+}
+
+// Days from 0000-03-01 style civil date (proleptic Gregorian) to 1970-01-01.
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2;
+  int64_t era = (y >= 0 ? y : y - 399) / 400;
+  int64_t yoe = y - era * 400;
+  int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+const int64_t kDateEpoch = DaysFromCivil(1899, 12, 30);
+
+bool IsLeap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int DaysInMonth(int y, int m) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+int CurrentYear() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  gmtime_r(&now, &tm);
+  return tm.tm_year + 1900;
+}
+
+void ScanBlanks(std::string_view s, size_t& pos) {
+  while (pos < s.size() && s[pos] == ' ') ++pos;
+}
+
+// Digits at pos (after blanks); stops once the number reaches 1000.
+bool ScanNumber(std::string_view s, size_t& pos, int& number, int& digits) {
+  ScanBlanks(s, pos);
+  size_t i = pos;
+  int n = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9' && n < 1000) n = n * 10 + (s[i++] - '0');
+  if (i == pos) return false;
+  digits = static_cast<int>(i - pos);
+  number = n;
+  pos = i;
+  return true;
+}
+
+bool ScanChar(std::string_view s, size_t& pos, char c) {
+  ScanBlanks(s, pos);
+  if (pos < s.size() && s[pos] == c) {
+    ++pos;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void TDBFFormatSettings::Load() {
+  std::string s = LocaleItem(LOCALE_SDECIMAL);
+  DecimalSeparator = s.empty() ? '.' : s[0];
+  s = LocaleItem(LOCALE_SDATE);
+  DateSeparator = s.empty() ? '/' : s[0];
+  s = LocaleItem(LOCALE_SSHORTDATE);
+  ShortDateFormat = s.empty() ? "dd/MM/yyyy" : s;
+}
+
+// ---- text helpers ----------------------------------------------------------------
+
+std::string_view DBFTrim(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<uint8_t>(s[b]) <= 0x20) ++b;
+  while (e > b && static_cast<uint8_t>(s[e - 1]) <= 0x20) --e;
+  return s.substr(b, e - b);
+}
+
+bool DBFTextToFloat(std::string_view text, char sep, double& out) {
+  size_t b = 0, e = text.size();
+  while (b < e && text[b] == ' ') ++b;
+  while (e > b && text[e - 1] == ' ') --e;
+  std::string t;
+  t.reserve(e - b);
+  size_t i = b;
+  if (i < e && (text[i] == '+' || text[i] == '-')) t += text[i++];
+  int digits = 0;
+  bool point = false;
+  for (; i < e; ++i) {
+    char c = text[i];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+      t += c;
+    } else if (c == sep && !point) {
+      point = true;
+      t += '.';
+    } else {
+      break;
+    }
+  }
+  if (!digits) return false;
+  if (i < e && (text[i] == 'e' || text[i] == 'E')) {
+    t += 'e';
+    ++i;
+    if (i < e && (text[i] == '+' || text[i] == '-')) t += text[i++];
+    int expDigits = 0;
+    while (i < e && text[i] >= '0' && text[i] <= '9') {
+      t += text[i++];
+      ++expDigits;
+    }
+    if (!expDigits) return false;
+  }
+  if (i != e) return false;
+  const char* first = t.data();
+  if (*first == '+') ++first;
+  double v;
+  auto r = std::from_chars(first, t.data() + t.size(), v);
+  if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
+  out = v;
+  return true;
+}
+
+std::string DBFFloatToFixed(double value, int decimals) {
+  char buf[720];  // 309 integer digits, 255 decimals, sign and point
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  if (r.ec != std::errc()) return std::string();
+  return std::string(buf, r.ptr);
+}
+
+std::string DBFFloatToStr(double value, char sep) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+  std::string s(buf, r.ec == std::errc() ? r.ptr : buf);
+  if (size_t p = s.find('.'); p != std::string::npos) s[p] = sep;
+  return s;
+}
+
+bool DBFEncodeDate(int y, int m, int d, DATE& out) {
+  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m)) return false;
+  out = static_cast<DATE>(DaysFromCivil(y, m, d) - kDateEpoch);
+  return true;
+}
+
+void DBFDecodeDate(DATE date, int& year, int& month, int& day) {
+  double whole = date < 0 ? -std::floor(-date) : std::floor(date);  // days, toward zero
+  int64_t z = static_cast<int64_t>(whole) + kDateEpoch + 719468;
+  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  int64_t doe = z - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t y = yoe + era * 400;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  year = static_cast<int>(y + (month <= 2));
+}
+
+bool DBFScanDateDMY(std::string_view s, char sep, DATE& out) {
+  size_t pos = 0;
+  int d, m, y, dl, ml, yl;
+  if (!ScanNumber(s, pos, d, dl) || !ScanChar(s, pos, sep) || !ScanNumber(s, pos, m, ml) ||
+      !ScanChar(s, pos, sep) || !ScanNumber(s, pos, y, yl))
+    return false;
+  ScanBlanks(s, pos);
+  if (pos != s.size()) return false;
+  if (yl <= 2) {  // two-digit year: the century window of 50 years
+    int current = CurrentYear();
+    y += current / 100 * 100;
+    if (y < current - 50) y += 100;
+  }
+  return DBFEncodeDate(y, m, d, out);
+}
+
+bool DBFScanDate(std::string_view text, const TDBFFormatSettings& fs, DATE& out) {
+  const std::string& f = fs.ShortDateFormat;
+  size_t d = f.find_first_of("dD"), m = f.find_first_of("mM"), y = f.find_first_of("yY");
+  size_t pos = 0;
+  int n[3], len[3];
+  for (int i = 0; i < 3; ++i)
+    if ((i && !ScanChar(text, pos, fs.DateSeparator)) || !ScanNumber(text, pos, n[i], len[i]))
+      return false;
+  ScanBlanks(text, pos);
+  if (pos != text.size()) return false;
+  int day = n[0], month = n[1], year = n[2], yl = len[2];
+  if (y < d && y < m) {  // year-month-day
+    year = n[0], yl = len[0], month = n[1], day = n[2];
+  } else if (m < d) {  // month-day-year
+    month = n[0], day = n[1];
+  }
+  if (yl <= 2) {
+    int current = CurrentYear();
+    year += current / 100 * 100;
+    if (year < current - 50) year += 100;
+  }
+  return DBFEncodeDate(year, month, day, out);
+}
+
+std::string DBFFormatDate(DATE date, const std::string& f, char sep) {
+  static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  int y, m, d;
+  DBFDecodeDate(date, y, m, d);
+  std::string out;
+  for (size_t i = 0; i < f.size();) {
+    char c = f[i];
+    size_t run = 1;
+    while (i + run < f.size() && (f[i + run] | 0x20) == (c | 0x20)) ++run;
+    switch (c | 0x20) {
+      case 'd': out += run >= 2 ? Format("%02d", d) : Format("%d", d); break;
+      case 'm':
+        out += run >= 3   ? std::string(kMonths[m - 1])
+               : run == 2 ? Format("%02d", m)
+                          : Format("%d", m);
+        break;
+      case 'y': out += run <= 2 ? Format("%02d", y % 100) : Format("%04d", y); break;
+      case '/': out.append(run, sep); break;
+      case '\'': {
+        size_t end = f.find('\'', i + 1);
+        if (end == std::string::npos) end = f.size();
+        out += f.substr(i + 1, end - i - 1);
+        run = end + 1 - i;
+        break;
+      }
+      default: out.append(run, c); break;
+    }
+    i += run;
+  }
+  return out;
+}
+
+std::string DBFDateToYYYYMMDD(DATE date) {
+  int y, m, d;
+  DBFDecodeDate(date, y, m, d);
+  if (y < 0 || y > 9999) return std::string(8, ' ');
+  return Format("%04d%02d%02d", y, m, d);
+}
+
+// ---- reading a column ------------------------------------------------------------
+
+// The value of column in buf. Reads only inside the record.
+bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
+                      TDBFValue* dest) const {
+  const char* rec = buf.Data.data();
+  int start = 1 + FOffsets[column];
+  int len = FLengths[column];
+  if (start > FRecordSize) start = FRecordSize;
+  if (len > FRecordSize - start) len = FRecordSize - start;
+  switch (kind) {
+    case ftString: {
+      std::string_view v = DBFTrim(std::string_view(rec + start, len));
+      if (v.empty()) return false;
+      if (dest) {
+        std::string s(v.substr(0, v.find('\0')));  // delivered zero-terminated
+        if (!IsAnsi() && !s.empty())
+          OemToCharBuffA(s.data(), s.data(), static_cast<DWORD>(s.size()));
+        *dest = TDBFValue::String(std::move(s));
+      }
+      return true;
+    }
+    case ftFloat: {
+      std::string t(DBFTrim(std::string_view(rec + start, len)));
+      if (t.empty()) return false;
+      char sep = FFormat.DecimalSeparator;
+      if (sep != '.')
+        if (size_t p = t.find('.'); p != std::string::npos) t[p] = sep;
+      double v;
+      if (!DBFTextToFloat(t, sep, v)) {
+        if (dest) *dest = TDBFValue::Float(0);
+        return false;
+      }
+      if (dest) *dest = TDBFValue::Float(v);
+      return true;
+    }
+    case ftDate: {
+      // The 8 bytes from the column's start (also when the column declares
+      // fewer), but never beyond the record: missing bytes count as spaces.
+      char raw[8];
+      int have = FRecordSize - start < 8 ? FRecordSize - start : 8;
+      std::memcpy(raw, rec + start, have);
+      std::memset(raw + have, ' ', 8 - have);
+      std::string_view r(raw, 8);
+      if (r.find('\0') != std::string_view::npos) return false;  // a NUL byte: no date
+      if (DBFTrim(r).empty() || r == "00000000") return false;
+      char sep = FFormat.DateSeparator;
+      std::string text = std::string(r.substr(6, 2)) + sep + std::string(r.substr(4, 2)) + sep +
+                         std::string(r.substr(0, 4));
+      DATE d;
+      if (!DBFScanDateDMY(text, sep, d))
+        throw EConvertError(Format("'%s' is not a valid date", text.c_str()));
+      if (dest) *dest = TDBFValue::Date(d);
+      return true;
+    }
+    case ftBoolean: {
+      char c = start < FRecordSize ? rec[start] : ' ';
+      bool value;
+      if (c == 'T' || c == 'Y' || c == 'S') {
+        value = true;
+      } else if (c == 'F' || c == 'N') {
+        value = false;
+      } else {
+        if (dest) *dest = TDBFValue::Boolean(false);
+        return false;
+      }
+      if (dest) *dest = TDBFValue::Boolean(value);
+      return true;
+    }
+    case ftMemo:
+    case ftBlob: return false;  // read through a blob stream
+    default:
+      MessageBoxA(nullptr, "very bad error in get field data", "Error", MB_OK | MB_ICONSTOP);
+      return false;
+  }
+}
+
+bool TDBF::GetFieldData(const TField& field, TDBFValue* dest) const {
+  if (!Active() || field.FieldNo() <= 0 || field.FieldNo() > static_cast<int>(FOffsets.size()))
+    return false;
+  if (FRecordCount == 0 && FState != dsInsert) return false;
+  const TRecordBuffer& buf = ReadBuffer();
+  if (buf.Data.empty()) return false;
+  return ReadColumn(buf, field.FieldNo() - 1, field.DataType(), dest);
+}
+
+// ---- writing a column ------------------------------------------------------------
+
+void TDBF::SetFieldData(TField& field, const TDBFValue* value) {
+  CheckActive();
+  int column = field.FieldNo() - 1;
+  if (column < 0 || column >= static_cast<int>(FOffsets.size())) return;
+  char* rec = FActive.Data.data();
+  int start = 1 + FOffsets[column];
+  int len = FLengths[column];
+  if (start > FRecordSize) start = FRecordSize;
+  if (len > FRecordSize - start) len = FRecordSize - start;
+  bool null = !value || value->IsNull();
+  switch (field.DataType()) {
+    case ftString: {
+      std::string s = null                     ? std::string()
+                      : value->vt == varString ? value->Str
+                                               : field.TextOf(*value);
+      if (s.size() > static_cast<size_t>(len)) s.resize(len);
+      s.resize(len, ' ');
+      if (!IsAnsi() && len) CharToOemBuffA(s.data(), s.data(), static_cast<DWORD>(len));
+      std::memcpy(rec + start, s.data(), len);
+      break;
+    }
+    case ftFloat: {
+      std::string t;
+      if (!null) t = DBFFloatToFixed(field.NumberOf(*value), FDecimals[column]);
+      if (t.size() < static_cast<size_t>(len)) t.insert(0, len - t.size(), ' ');
+      std::memcpy(rec + start, t.data(), len);  // a wider number loses its rightmost characters
+      break;
+    }
+    case ftDate: {
+      std::string t = null ? std::string(8, ' ') : DBFDateToYYYYMMDD(field.DateOf(*value));
+      int n = FRecordSize - start < 8 ? FRecordSize - start : 8;
+      std::memcpy(rec + start, t.data(), n);
+      break;
+    }
+    case ftBoolean: {
+      if (start < FRecordSize) rec[start] = null ? ' ' : field.BoolOf(*value) ? 'T' : 'F';
+      break;
+    }
+    default:
+      MessageBoxA(nullptr, "very bad error in setfield data", "Error", MB_OK | MB_ICONSTOP);
+      return;
+  }
+  DataChanged();
+}
+
+// ---- memo column -----------------------------------------------------------------
+
+// The width of a memo column's block number: 10 characters, whatever the
+// column declares, except that it never reaches into the next column or
+// past the record.
+int TDBF::MemoColumnWidth(int column) const {
+  int start = 1 + FOffsets[column];
+  int width = FLengths[column] < 10 ? FLengths[column] : 10;
+  if (width > FRecordSize - start) width = FRecordSize - start;
+  return width < 0 ? 0 : width;
+}
+
+int64_t TDBF::ReadBlockNumber(int column) const {
+  const char* p = ReadBuffer().Data.data() + 1 + FOffsets[column];
+  int64_t n = 0;
+  for (int i = 0, w = MemoColumnWidth(column); i < w; ++i) {
+    n *= 10;  // a space adds nothing, but still shifts
+    if (p[i] >= '0' && p[i] <= '9') n += p[i] - '0';
+  }
+  return n;
+}
+
+void TDBF::WriteBlockNumber(int column, int64_t block, int64_t length) {
+  int w = MemoColumnWidth(column);
+  char* p = FActive.Data.data() + 1 + FOffsets[column];
+  if (length == 0) {
+    std::memset(p, ' ', w);
+    return;
+  }
+  std::string digits = Format("%010lld", static_cast<long long>(block));
+  if (digits.size() > 10 || digits.find_first_not_of('0') < digits.size() - w)
+    throw EDBFError("Memo block number does not fit in its column");
+  std::memcpy(p, digits.data() + digits.size() - w, w);
+}

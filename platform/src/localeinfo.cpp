@@ -1,0 +1,81 @@
+// Locale information: the user's number and date settings. There is no user
+// profile here, so every locale answers the same fixed defaults unless a test
+// has replaced an item with QrvxSetLocaleInfo.
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace {
+
+std::mutex g_lock;
+std::map<LCTYPE, std::string>& Overrides() {
+  static std::map<LCTYPE, std::string> m;
+  return m;
+}
+
+// Order of the short date by the position of its day, month and year fields,
+// as LOCALE_IDATE gives it.
+const char* DateOrder(const std::string& fmt) {
+  size_t d = fmt.find_first_of("dD"), m = fmt.find('M'), y = fmt.find_first_of("yY");
+  if (y < d && y < m) return "2";
+  if (m < d) return "0";
+  return "1";
+}
+
+// The user's value of item, or the system default with noOverride.
+bool Lookup(LCTYPE item, bool noOverride, std::string& out) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  static std::map<LCTYPE, std::string> none;
+  auto& ov = noOverride ? none : Overrides();
+  auto it = ov.find(item);
+  if (it != ov.end()) {
+    out = it->second;
+    return true;
+  }
+  switch (item) {
+    case LOCALE_SDECIMAL: out = "."; return true;
+    case LOCALE_STHOUSAND: out = ","; return true;
+    case LOCALE_SDATE: out = "/"; return true;
+    case LOCALE_SSHORTDATE: out = "dd/MM/yyyy"; return true;
+    case LOCALE_SLONGDATE: out = "dd MMMM yyyy"; return true;
+    case LOCALE_IDATE: {
+      auto sd = ov.find(LOCALE_SSHORTDATE);
+      out = DateOrder(sd != ov.end() ? sd->second : std::string("dd/MM/yyyy"));
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int WINAPI GetLocaleInfoA(LCID, LCTYPE LCType, LPSTR lpLCData, int cchData) {
+  std::string value;
+  if ((LCType & LOCALE_RETURN_NUMBER) ||
+      !Lookup(LCType & ~LOCALE_NOUSEROVERRIDE, (LCType & LOCALE_NOUSEROVERRIDE) != 0, value)) {
+    SetLastError(ERROR_INVALID_FLAGS);
+    return 0;
+  }
+  int need = static_cast<int>(value.size()) + 1;
+  if (cchData == 0) return need;
+  if (cchData < need || !lpLCData) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(lpLCData, value.c_str(), need);
+  return need;
+}
+
+extern "C" void QrvxSetLocaleInfo(LCTYPE LCType, LPCSTR value) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  if (LCType == 0) {
+    Overrides().clear();
+  } else if (!value) {
+    Overrides().erase(LCType);
+  } else {
+    Overrides()[LCType] = value;
+  }
+}

@@ -1,0 +1,256 @@
+// Changing tables on disk: append, edit, delete, close, reopen; memo values
+// written, grown and moved; the memo file's name and header; events.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "DbfTestUtil.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DbfEditing : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir =
+        fs::temp_directory_path() / ("qrvx_dbf_" + std::to_string(::getpid()) + "_" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    std::string path = (dir / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+
+  fs::path dir;
+};
+
+const std::vector<Column> kCols = {{"NAME", 'C', 8}, {"QTY", 'N', 5, 1}, {"MEMO", 'M', 10}};
+
+uint32_t BE32(const std::string& s, size_t at) {
+  return uint32_t(uint8_t(s[at])) << 24 | uint32_t(uint8_t(s[at + 1])) << 16 |
+         uint32_t(uint8_t(s[at + 2])) << 8 | uint8_t(s[at + 3]);
+}
+
+TEST_F(DbfEditing, AppendEditDeleteSurviveCloseAndReopen) {
+  std::string path = Write("stock.dbf", MakeTable(kCols, {}));
+  {
+    TDBF t;
+    t.TableName = path;
+    t.Open();
+    for (const char* name : {"apple", "pear", "plum"}) {
+      t.Append();
+      t.FieldByName("NAME")->SetAsString(name);
+      t.FieldByName("QTY")->SetAsFloat(1.5);
+      t.Post();
+    }
+    EXPECT_EQ(t.RecordCount(), 3);
+    EXPECT_EQ(t.RecNo(), 3);
+    t.SetRecNo(2);
+    t.Edit();
+    t.FieldByName("QTY")->SetAsFloat(20);
+    t.Post();
+    t.SetRecNo(1);
+    t.Delete();
+    EXPECT_EQ(t.RecNo(), 2);  // the next live record
+    t.Close();
+  }
+  std::string bytes = ReadFileBytes(path);
+  EXPECT_EQ(bytes[4], 3);                              // record count rewritten
+  EXPECT_EQ(uint8_t(bytes[10]), 1 + 8 + 5 + 10);       // record length
+  EXPECT_EQ(bytes.size(), 32 + 32 * 3 + 1 + 3 * 24u);  // no end-of-file marker
+  EXPECT_EQ(bytes[32 + 96 + 1], '*');
+
+  TDBF t;
+  t.TableName = path;
+  t.SetReadOnly(true);
+  t.Open();
+  std::vector<std::string> seen;
+  for (t.First(); !t.Eof(); t.Next())
+    seen.push_back(t.Fields()[0]->AsString() + "=" + t.Fields()[1]->DisplayText());
+  EXPECT_EQ(seen, (std::vector<std::string>{"pear=20.0", "plum=1.5"}));
+  // Read-only tables refuse changes up front.
+  try {
+    t.Edit();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(e.Message, "Cannot modify a read-only dataset");
+  }
+  try {
+    t.CreateBlobStream(*t.FieldByName("MEMO"), bmWrite);
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(e.Message, "Invalid blob field access mode (MEMO)");
+  }
+}
+
+TEST_F(DbfEditing, CancelAndFieldsOutsideEditing) {
+  std::string path = Write("t.dbf", MakeTable(kCols, {" old       1.0          "}));
+  TDBF t;
+  t.TableName = path;
+  t.Open();
+  EXPECT_THROW(t.FieldByName("NAME")->SetAsString("x"), EDatabaseError);
+  t.Edit();
+  t.FieldByName("NAME")->SetAsString("new");
+  EXPECT_EQ(t.FieldByName("NAME")->AsString(), "new");
+  t.Cancel();
+  EXPECT_EQ(t.FieldByName("NAME")->AsString(), "old");
+  t.Append();
+  t.Cancel();
+  EXPECT_EQ(t.FieldByName("NAME")->AsString(), "old");
+  t.Close();
+  EXPECT_EQ(ReadFileBytes(path).size(), 32 + 32 * 3 + 1 + 24u);
+}
+
+TEST_F(DbfEditing, MemoValuesAreWrittenGrownAndMoved) {
+  std::string path = Write("notes.dbf", MakeTable(kCols, {}));
+  std::string memoPath = (dir / "notes.fpt").string();
+  TDBF t;
+  t.TableName = path;
+  t.Open();
+  EXPECT_TRUE(fs::exists(memoPath));  // made empty at open
+  for (const char* text : {"first", "second"}) {
+    t.Append();
+    t.FieldByName("NAME")->SetAsString(text);
+    t.FieldByName("MEMO")->SetAsString(text);
+    t.Post();
+  }
+  std::string memo = ReadFileBytes(memoPath);
+  EXPECT_EQ(BE32(memo, 0), 10u);  // header blocks 0-7, one block per value
+  EXPECT_EQ(memo[7], 64);
+  EXPECT_EQ(BE32(memo, 8 * 64 + 4), 5u);
+  EXPECT_EQ(memo.substr(8 * 64 + 8, 5), "first");
+  EXPECT_EQ(memo.substr(9 * 64 + 8, 6), "second");
+
+  // Growing the value in the middle moves it to the end of the file.
+  t.First();
+  t.Edit();
+  t.FieldByName("MEMO")->SetAsString(std::string(100, 'x'));
+  t.Post();
+  EXPECT_EQ(t.FieldByName("MEMO")->AsString(), std::string(100, 'x'));
+  t.Close();
+  memo = ReadFileBytes(memoPath);
+  std::string table = ReadFileBytes(path);
+  EXPECT_EQ(table.substr(32 + 96 + 1 + 1 + 8 + 5, 10), "0000000010");
+  EXPECT_EQ(BE32(memo, 10 * 64 + 4), 100u);
+  EXPECT_EQ(memo.substr(8 * 64 + 8, 5), "first");  // old blocks are not reused
+  EXPECT_EQ(BE32(memo, 0), 12u);
+
+  // The value last in the file grows in place.
+  t.Open();
+  t.First();
+  t.Edit();
+  {
+    auto s = t.CreateBlobStream(*t.FieldByName("MEMO"), bmReadWrite);
+    s->Seek(0, soFromEnd);
+    s->WriteBuffer(" and more", 9);
+  }
+  t.Post();
+  EXPECT_EQ(t.FieldByName("MEMO")->AsString(), std::string(100, 'x') + " and more");
+  t.Close();
+  table = ReadFileBytes(path);
+  EXPECT_EQ(table.substr(32 + 96 + 1 + 1 + 8 + 5, 10), "0000000010");
+  EXPECT_EQ(BE32(ReadFileBytes(memoPath), 10 * 64 + 4), 109u);
+}
+
+TEST_F(DbfEditing, MemoFileNameRules) {
+  std::string bytes = MakeTable(kCols, {" a         1.0         8"});
+  ASSERT_EQ(bytes.size(), 32 + 96 + 1 + 24u);
+  std::string memo(512, '\0');
+  memo[3] = 9;
+  memo += std::string("\0\0\0\1\0\0\0\3dbt", 11);
+  // The name is cut at its first ".": "x.y.dbf" looks for "x.fpt", then "x.dbt".
+  std::string path = Write("x.y.dbf", bytes);
+  Write("x.dbt", memo);
+  TDBF t;
+  t.TableName = path;
+  t.SetReadOnly(true);
+  t.Open();
+  EXPECT_EQ(t.FieldByName("MEMO")->AsString(), "dbt");
+  t.Close();
+  memo.replace(512 + 8, 3, "fpt");
+  Write("x.fpt", memo);
+  t.Open();
+  EXPECT_EQ(t.FieldByName("MEMO")->AsString(), "fpt");
+  t.Close();
+  // Read-only without a memo file: no memo file is made, values are empty.
+  std::string lone = Write("lone.dbf", bytes);
+  t.TableName = lone;
+  t.Open();
+  EXPECT_EQ(t.FieldByName("MEMO")->AsString(), "");
+  t.Close();
+  EXPECT_FALSE(fs::exists(dir / "lone.fpt"));
+}
+
+TEST_F(DbfEditing, ShortMemoFileGetsAFullHeader) {
+  std::string path = Write("s.dbf", MakeTable(kCols, {" a         1.0          "}));
+  Write("s.fpt", std::string(10, '\0'));
+  TDBF t;
+  t.TableName = path;
+  t.Open();
+  t.Edit();
+  t.FieldByName("MEMO")->SetAsString("v");
+  t.Post();
+  t.Close();
+  std::string memo = ReadFileBytes((dir / "s.fpt").string());
+  EXPECT_EQ(BE32(memo, 0), 9u);
+  EXPECT_EQ(memo[7], 64);
+  EXPECT_EQ(memo.substr(8 * 64 + 8), "v");
+}
+
+TEST_F(DbfEditing, EventsRunInDatasetOrder) {
+  std::string path = Write("e.dbf", MakeTable(kCols, {}));
+  TDBF t;
+  t.TableName = path;
+  std::string log;
+  auto note = [&log](const char* what) { return [&log, what](TDBF&) { log += what; }; };
+  t.BeforeOpen = note("<open ");
+  t.AfterOpen = note("open> ");
+  t.BeforeInsert = note("<ins ");
+  t.OnNewRecord = note("new ");
+  t.AfterInsert = note("ins> ");
+  t.BeforePost = note("<post ");
+  t.AfterPost = note("post> ");
+  t.BeforeDelete = note("<del ");
+  t.AfterDelete = note("del> ");
+  t.BeforeClose = note("<close ");
+  t.AfterClose = note("close>");
+  t.Open();
+  t.Append();
+  t.Post();
+  t.Delete();
+  t.Close();
+  EXPECT_EQ(log, "<open open> <ins new ins> <post post> <del del> <close close>");
+
+  // A refusing BeforePost leaves the record unposted and still in insert state.
+  t.BeforePost = [](TDBF&) { throw EDatabaseError("refused"); };
+  t.Open();
+  t.Append();
+  EXPECT_THROW(t.Post(), EDatabaseError);
+  EXPECT_EQ(t.State(), dsInsert);
+  t.Cancel();
+  EXPECT_EQ(t.RecordCount(), 1);
+  t.Close();
+}
+
+TEST_F(DbfEditing, VeryBadErrorGoesToTheMessageReport) {
+  std::string path = Write("v.dbf", MakeTable(kCols, {" a         1.0          "}));
+  TDBF t;
+  t.TableName = path;
+  t.Open();
+  t.Edit();
+  testing::internal::CaptureStderr();
+  TDBFValue v = TDBFValue::String("x");
+  t.SetFieldData(*t.FieldByName("MEMO"), &v);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("very bad error in setfield data"),
+            std::string::npos);
+  t.Cancel();
+}
+
+}  // namespace
