@@ -95,13 +95,14 @@ TMatch MatchFrom(const char* p, const char* pe, const char* t, const char* te) {
   return t >= te ? mYes : mNo;
 }
 
-// a * 100 / b rounded half to even, for 0 <= a, 0 < b.
+// a * 100 / b rounded half to even, for 0 <= a, 0 < b. Sizes beyond 2^56
+// are scaled down first so that a * 100 stays in range.
 int64_t RoundedPercent(int64_t a, int64_t b) {
-  // Widen so that a * 200 cannot overflow for any 64-bit size seen here.
-  __int128 num = static_cast<__int128>(a) * 100;
-  __int128 q = num / b, r = num % b;
+  while (a > (int64_t(1) << 56)) a >>= 1, b = (b >> 1) | 1;
+  int64_t num = a * 100;
+  int64_t q = num / b, r = num % b;
   if (2 * r > b || (2 * r == b && (q & 1))) ++q;
-  return q > 100 ? 100 : static_cast<int64_t>(q);
+  return q > 100 ? 100 : q;
 }
 
 }  // namespace

@@ -12,3 +12,5 @@
 #include "win/localeinfo.h"
 #include "win/resources.h"
 #include "win/volumes.h"
+#include "win/messages.h"
+#include "win/filetime.h"

@@ -17,3 +17,4 @@ extern "C" BOOL WINAPI SHGetPathFromIDListA(PCIDLIST_ABSOLUTE, LPSTR pszPath) {
   if (pszPath) pszPath[0] = '\0';
   return FALSE;
 }
+extern "C" void WINAPI ILFree(LPITEMIDLIST) {}

@@ -64,14 +64,15 @@ struct TDecodeRun {
 struct TDecodeOptions {
   int Method = 8;
   uint16_t Flags = 0;
-  int64_t Unpacked = -1;  // -1: as large as can be
-  int64_t Packed = -1;    // -1: the size of the data
-  bool ClearWindow = true;
+  int64_t Unpacked = -1;   // -1: as large as can be
+  int64_t Packed = -1;     // -1: the size of the data
+  uint8_t WindowFill = 0;  // what the window holds from earlier entries
   int32_t ShortBy = 0;
 };
 
 inline TDecodeRun RunDecoder(const std::vector<uint8_t>& data, const TDecodeOptions& o = {}) {
-  std::vector<uint8_t> window(kWindowBytes, 0), input(kChunkBytes + 1), output(kOutputBytes + 1);
+  std::vector<uint8_t> window(kWindowBytes, o.WindowFill), input(kChunkBytes + 1),
+      output(kOutputBytes + 1);
   TMemoryRunHost host(data);
   TRecordingSink sink;
   sink.ShortBy = o.ShortBy;

@@ -37,3 +37,5 @@ extern "C" LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA lpbi);
 // (MAX_PATH characters). RETURNS FALSE when the item is not a file-system
 // folder; the stand-in, which never hands out item lists, always does.
 extern "C" BOOL WINAPI SHGetPathFromIDListA(PCIDLIST_ABSOLUTE pidl, LPSTR pszPath);
+// ILFree: frees an item list returned by the shell (NULL is allowed).
+extern "C" void WINAPI ILFree(LPITEMIDLIST pidl);

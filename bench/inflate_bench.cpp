@@ -1,0 +1,174 @@
+// In-memory extraction speed of deflated entries: our Inflate with its CRC-32
+// against zlib's inflate plus crc32 on the same streams, in MB/s of output.
+// Data: generated text-like and binary content, deflated at levels 6 and 9.
+//   inflate_bench [megabytes per data set, default 16] [repetitions, default 5]
+#include <zlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/Classes.h"
+#include "unzip/Decoders.h"
+
+namespace {
+
+std::vector<uint8_t> TextLike(size_t n) {
+  static const char* kWords[] = {"the ",     "upload ", "form ",   "field ", "archive ", "entry ",
+                                 "data ",    "of ",     "<td>",    "</td>",  "\r\n",     "value=\"",
+                                 "\" ",      "script ", "server ", "name ",  "file ",    "and ",
+                                 "Content-", "Type: ",  "text/",   "html",   "2026-12-", "07 "};
+  std::mt19937 rng(1);
+  std::vector<uint8_t> v;
+  v.reserve(n);
+  while (v.size() < n) {
+    const char* w = kWords[rng() % (sizeof(kWords) / sizeof(*kWords))];
+    if (rng() % 7 == 0) {
+      char num[16];
+      std::snprintf(num, sizeof num, "%u ", unsigned(rng() % 100000));
+      w = num;
+      while (*w && v.size() < n) v.push_back(uint8_t(*w++));
+      continue;
+    }
+    while (*w && v.size() < n) v.push_back(uint8_t(*w++));
+  }
+  return v;
+}
+
+// Machine-code-like: short runs of random bytes, zero padding, repeated
+// small structures with varying fields.
+std::vector<uint8_t> BinaryLike(size_t n) {
+  std::mt19937 rng(2);
+  std::vector<uint8_t> v;
+  v.reserve(n);
+  while (v.size() < n) {
+    switch (rng() % 4) {
+      case 0:
+        for (unsigned i = rng() % 64; i-- > 0;) v.push_back(uint8_t(rng()));
+        break;
+      case 1: v.insert(v.end(), rng() % 32, 0); break;
+      default: {
+        uint32_t field = rng() % 4096;
+        uint8_t rec[12] = {
+            0x8B, 0x45, uint8_t(field), uint8_t(field >> 8), 0x89, 0x44, 0x24, 0x08, 0xE8, 0, 0, 0};
+        rec[9] = uint8_t(rng());
+        v.insert(v.end(), rec, rec + 12);
+      }
+    }
+  }
+  v.resize(n);
+  return v;
+}
+
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& in, int level) {
+  z_stream z{};
+  deflateInit2(&z, level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+  std::vector<uint8_t> out(deflateBound(&z, uLong(in.size())));
+  z.next_in = const_cast<uint8_t*>(in.data());
+  z.avail_in = uInt(in.size());
+  z.next_out = out.data();
+  z.avail_out = uInt(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+class TMemoryHost : public TUnZipRunHost {
+ public:
+  explicit TMemoryHost(const std::vector<uint8_t>& d) : Data(d) {}
+  void ReadChunk(uint8_t* buf, int32_t n) override {
+    std::memcpy(buf, Data.data() + Pos, size_t(n));
+    Pos += size_t(n);
+  }
+  void ProcessMessages() override {}
+  void Progress(int64_t, int32_t) override {}
+  const std::vector<uint8_t>& Data;
+  size_t Pos = 0;
+};
+
+// Writes into a preallocated buffer, as zlib's side does.
+class TBufferSink : public TStream {
+ public:
+  explicit TBufferSink(uint8_t* p) : P(p) {}
+  int32_t Read(void*, int32_t) override { return 0; }
+  int32_t Write(const void* b, int32_t n) override {
+    std::memcpy(P + Size, b, size_t(n));
+    Size += size_t(n);
+    return n;
+  }
+  int64_t Seek(int64_t, int) override { return int64_t(Size); }
+  uint8_t* P;
+  size_t Size = 0;
+};
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  size_t mb = argc > 1 ? size_t(std::atoi(argv[1])) : 16;
+  int reps = argc > 2 ? std::atoi(argv[2]) : 5;
+  std::vector<uint8_t> window(kWindowBytes), input(kChunkBytes + 1), output(kOutputBytes + 1);
+  std::printf("%-8s %5s %9s %9s %12s %12s %7s\n", "data", "level", "MB out", "ratio", "ours MB/s",
+              "zlib MB/s", "ours/zlib");
+  struct TSet {
+    const char* Name;
+    std::vector<uint8_t> Data;
+  } sets[] = {{"text", TextLike(mb << 20)}, {"binary", BinaryLike(mb << 20)}};
+  for (auto& set : sets) {
+    for (int level : {6, 9}) {
+      auto packed = Deflate(set.Data, level);
+      std::vector<uint8_t> out(set.Data.size() + 16);
+      uint32_t expected = uint32_t(crc32(0, set.Data.data(), uInt(set.Data.size())));
+      double oursBest = 1e9, zlibBest = 1e9;
+      for (int r = 0; r < reps; ++r) {
+        TMemoryHost host(packed);
+        TBufferSink sink(out.data());
+        TRunContext ctx;
+        ctx.Window = window.data();
+        ctx.InputBuffer = input.data();
+        ctx.OutputBuffer = output.data();
+        ctx.Host = &host;
+        ctx.Sink = &sink;
+        ctx.StartEntry(8, 0, int64_t(packed.size()), int64_t(set.Data.size()));
+        double t0 = Now();
+        Inflate(ctx);
+        double t1 = Now();
+        if (ctx.Failed || ~ctx.Crc != expected || sink.Size != set.Data.size()) {
+          std::fprintf(stderr, "our inflate gave a wrong result\n");
+          return 1;
+        }
+        oursBest = std::min(oursBest, t1 - t0);
+
+        z_stream z{};
+        inflateInit2(&z, -15);
+        z.next_in = packed.data();
+        z.avail_in = uInt(packed.size());
+        z.next_out = out.data();
+        z.avail_out = uInt(out.size());
+        t0 = Now();
+        int zr = inflate(&z, Z_FINISH);
+        uint32_t crc = uint32_t(crc32(0, out.data(), uInt(z.total_out)));
+        t1 = Now();
+        inflateEnd(&z);
+        if (zr != Z_STREAM_END || crc != expected) {
+          std::fprintf(stderr, "zlib gave a wrong result\n");
+          return 1;
+        }
+        zlibBest = std::min(zlibBest, t1 - t0);
+      }
+      double outMB = double(set.Data.size()) / 1e6;
+      std::printf("%-8s %5d %9.1f %9.2f %12.0f %12.0f %7.2f\n", set.Name, level, outMB,
+                  double(set.Data.size()) / double(packed.size()), outMB / oursBest,
+                  outMB / zlibBest, zlibBest / oursBest);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,146 @@
+// Helpers for the TUnZip tests: archive bytes from tests/data/unzip, a
+// component over them, hand-made stored archives, temporary directories.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/Classes.h"
+#include "unzip/Decoders.h"
+#include "unzip/UnZip.h"
+
+inline std::string DataPath(const std::string& name) {
+  return std::string(QRVX_TEST_DATA_DIR) + "/unzip/" + name;
+}
+
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+inline void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f << bytes;
+}
+
+inline TMemoryStream* MemoryOf(const std::string& bytes) {
+  auto* m = new TMemoryStream;
+  m->Assign(bytes.data(), bytes.size());
+  return m;
+}
+
+inline std::string BytesOf(TMemoryStream& m) {
+  return std::string(reinterpret_cast<const char*>(m.Memory()), size_t(m.GetSize()));
+}
+
+inline uint32_t Crc(const std::string& s) {
+  return ~UpdateCrc32(0xFFFFFFFFu, reinterpret_cast<const uint8_t*>(s.data()), s.size());
+}
+
+// A component reading the archive bytes as a caller's stream (which it owns).
+inline void OpenBytes(TUnZip& u, const std::string& bytes) {
+  u.SetArchiveStream(MemoryOf(bytes));
+}
+
+// Extracts the entries matching pattern into memory.
+inline int Extract(TUnZip& u, const std::string& pattern, std::string* out = nullptr) {
+  TMemoryStream m;
+  int n = u.ExtractToStream(&m, pattern);
+  if (out) *out = BytesOf(m);
+  return n;
+}
+
+inline std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Exception& e) {
+    return e.Message;
+  }
+  return "(none)";
+}
+
+// Stored archives built by hand, for shapes no tool writes.
+struct TFakeEntry {
+  std::string Name, Data;
+  uint32_t Crc = 0;
+  bool AutoCrc = true;
+  int32_t Packed = -1, Unpacked = -1;  // -1: the data's length
+  uint16_t Method = 0, Flags = 0;
+  uint32_t DosDateTime = 0x58A76000;  // 2024-05-07 12:00:00
+};
+
+inline void Put16(std::string& s, uint16_t v) {
+  s += char(v), s += char(v >> 8);
+}
+inline void Put32(std::string& s, uint32_t v) {
+  Put16(s, uint16_t(v)), Put16(s, uint16_t(v >> 16));
+}
+
+// order: the order of the central records (indexes into entries); empty: as given.
+inline std::string MakeZip(const std::vector<TFakeEntry>& entries, std::vector<int> order = {},
+                           const std::string& comment = "") {
+  std::string out, central;
+  std::vector<uint32_t> offsets;
+  for (const TFakeEntry& e : entries) {
+    offsets.push_back(uint32_t(out.size()));
+    uint32_t crc = e.AutoCrc ? Crc(e.Data) : e.Crc;
+    uint32_t packed = e.Packed < 0 ? uint32_t(e.Data.size()) : uint32_t(e.Packed);
+    uint32_t unpacked = e.Unpacked < 0 ? uint32_t(e.Data.size()) : uint32_t(e.Unpacked);
+    Put32(out, 0x04034B50), Put16(out, 20), Put16(out, e.Flags), Put16(out, e.Method);
+    Put32(out, e.DosDateTime), Put32(out, crc), Put32(out, packed), Put32(out, unpacked);
+    Put16(out, uint16_t(e.Name.size())), Put16(out, 0);
+    out += e.Name + e.Data;
+  }
+  if (order.empty())
+    for (size_t i = 0; i < entries.size(); ++i) order.push_back(int(i));
+  for (int i : order) {
+    const TFakeEntry& e = entries[i];
+    uint32_t crc = e.AutoCrc ? Crc(e.Data) : e.Crc;
+    uint32_t packed = e.Packed < 0 ? uint32_t(e.Data.size()) : uint32_t(e.Packed);
+    uint32_t unpacked = e.Unpacked < 0 ? uint32_t(e.Data.size()) : uint32_t(e.Unpacked);
+    Put32(central, 0x02014B50), Put16(central, 20), Put16(central, 20), Put16(central, e.Flags);
+    Put16(central, e.Method), Put32(central, e.DosDateTime), Put32(central, crc);
+    Put32(central, packed), Put32(central, unpacked), Put16(central, uint16_t(e.Name.size()));
+    Put16(central, 0), Put16(central, 0), Put16(central, 0), Put16(central, 0);
+    Put32(central, 32), Put32(central, offsets[i]);
+    central += e.Name;
+  }
+  uint32_t at = uint32_t(out.size());
+  out += central;
+  Put32(out, 0x06054B50), Put16(out, 0), Put16(out, 0), Put16(out, uint16_t(order.size()));
+  Put16(out, uint16_t(order.size())), Put32(out, uint32_t(central.size())), Put32(out, at);
+  Put16(out, uint16_t(comment.size()));
+  return out + comment;
+}
+
+// A fresh directory under /tmp, removed at the end of the test.
+struct TTempDir {
+  TTempDir() {
+    char tmpl[] = "/tmp/qrvx_unzip_XXXXXX";
+    Path = mkdtemp(tmpl) ? tmpl : "";
+  }
+  ~TTempDir() { std::system(("rm -rf '" + Path + "'").c_str()); }
+  std::string Path;
+};
+
+// Runs a shell command; gives its standard output.
+inline std::string Run(const std::string& cmd, int* status = nullptr) {
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  int st = pclose(p);
+  if (status) *status = st;
+  return out;
+}

@@ -1,0 +1,426 @@
+// TUnZip: selecting, positioning, decrypting, decoding and checking entries.
+#include "unzip/UnZip.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+
+#include "unzip/BufStream.h"
+#include "unzip/Decoders.h"
+#include "unzip/Helpers.h"
+
+namespace {
+
+// The run context's buffers, allocated once per extraction run.
+struct TRunBuffers {
+  TRunBuffers() {
+    Ctx.Window = Window.get();
+    Ctx.InputBuffer = Input.get();
+    Ctx.OutputBuffer = Output.get();
+  }
+  std::unique_ptr<uint8_t[]> Window{new uint8_t[kWindowBytes]()};
+  std::unique_ptr<uint8_t[]> Input{new uint8_t[kChunkBytes + 1]};
+  std::unique_ptr<uint8_t[]> Output{new uint8_t[kOutputBytes + 1]};
+  TRunContext Ctx;
+};
+
+// A path component that names the parent directory. Windows drops trailing
+// dots and spaces from a component, so ". ." and "..." count as well.
+bool ClimbsOut(const std::string& path) {
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find_first_of("\\/", start);
+    if (end == std::string::npos) end = path.size();
+    int dots = 0;
+    bool only = end > start;
+    for (size_t i = start; i < end && only; ++i) {
+      if (path[i] == '.')
+        ++dots;
+      else if (path[i] != ' ')
+        only = false;
+    }
+    if (only && dots >= 2) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+std::string DropLeadingSeparators(std::string s) {
+  size_t n = s.find_first_not_of('\\');
+  return n == std::string::npos ? std::string() : s.substr(n);
+}
+
+}  // namespace
+
+// ---- run host ---------------------------------------------------------------
+
+void TUnZip::ReadChunk(uint8_t* buf, int32_t n) {
+  int32_t got = FArchive->Read(buf, n);
+  if (got < 0) got = 0;
+  while (got < n) {
+    // Another volume helps only for an archive of several, and none follows
+    // the volume holding the end record.
+    if (FEnd.ThisDisk == 0 || !OnGetNextDisk || FCurrentDisk >= FEnd.ThisDisk)
+      throw EFatalUnzipError("Premature end of file reached");
+    RequestDisk(FCurrentDisk + 2);
+    int32_t more = FArchive->Read(buf + got, n - got);
+    if (more > 0) got += more;
+  }
+  if (FWork.Encrypted()) Decrypt(buf, n);
+}
+
+void TUnZip::ProcessMessages() {
+  if (!DoProcessMessages) return;
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+void TUnZip::Progress(int64_t entryBytesWritten, int32_t justWritten) {
+  if (OnFilePercentDone) OnFilePercentDone(this, PercentOf(FWork.UnpackedSize, entryBytesWritten));
+  if (OnTotalPercentDone) {
+    FDone += justWritten;
+    // Entries may hold more than they declare; the total stays at 100.
+    OnTotalPercentDone(this, TotalPercent(FDone < FTotal ? FDone : FTotal, FTotal));
+  }
+}
+
+// ---- traditional PKWARE decryption (APPNOTE 6.1) ------------------------------------
+
+namespace {
+
+inline void UpdateKeys(uint32_t* k, uint8_t c) {
+  k[0] = Crc32Byte(k[0], c);
+  k[1] = (k[1] + (k[0] & 0xFF)) * 134775813u + 1;
+  k[2] = Crc32Byte(k[2], static_cast<uint8_t>(k[1] >> 24));
+}
+
+inline uint8_t KeyStreamByte(const uint32_t* k) {
+  uint16_t t = static_cast<uint16_t>(k[2] | 2);
+  return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+}
+
+}  // namespace
+
+void TUnZip::Decrypt(uint8_t* buf, int32_t n) {
+  uint32_t k[3] = {FKeys[0], FKeys[1], FKeys[2]};
+  for (int32_t i = 0; i < n; ++i) {
+    uint8_t c = buf[i] ^ KeyStreamByte(k);
+    buf[i] = c;
+    UpdateKeys(k, c);
+  }
+  FKeys[0] = k[0], FKeys[1] = k[1], FKeys[2] = k[2];
+}
+
+// Reads the 12-byte encryption header (APPNOTE 6.1.5) and tells whether the
+// password fits its check byte.
+bool TUnZip::CheckPassword() {
+  uint8_t header[12] = {0};
+  FArchive->Read(header, 12);
+  FWork.PackedSize -= 12;
+  FKeys[0] = 0x12345678u, FKeys[1] = 0x23456789u, FKeys[2] = 0x34567890u;
+  for (char c : Password) UpdateKeys(FKeys, static_cast<uint8_t>(c));
+  Decrypt(header, 12);
+  uint8_t check = FWork.HasDataDescriptor() ? static_cast<uint8_t>(FWork.DosDateTime >> 8)
+                                            : static_cast<uint8_t>(FWork.Crc >> 24);
+  return header[11] == check;
+}
+
+// ---- extraction ---------------------------------------------------------------
+
+int TUnZip::ExtractToStream(TStream* stream, const std::string& pattern) {
+  FToStream = true;
+  FSink = stream;
+  int result;
+  try {
+    OpenArchive();
+    FilesList.assign(1, pattern);
+    result = ExtractSelected();
+  } catch (...) {
+    FToStream = false;
+    FSink = nullptr;
+    CloseArchive();
+    throw;
+  }
+  FToStream = false;
+  FSink = nullptr;
+  CloseArchive();
+  return result;
+}
+
+int TUnZip::ExtractToStream(TStream* stream) {
+  FToStream = true;
+  FSink = stream;
+  int result;
+  try {
+    OpenArchive();
+    result = ExtractSelected();
+  } catch (...) {
+    FToStream = false;
+    FSink = nullptr;
+    CloseArchive();
+    throw;
+  }
+  FToStream = false;
+  FSink = nullptr;
+  CloseArchive();
+  return result;
+}
+
+int TUnZip::ExtractToFiles() {
+  FToStream = false;
+  FSink = nullptr;
+  int result;
+  try {
+    OpenArchive();
+    result = ExtractSelected();
+  } catch (...) {
+    CloseArchive();
+    throw;
+  }
+  CloseArchive();
+  return result;
+}
+
+int TUnZip::ExtractSelected() {
+  TRunBuffers run;
+  FCtx = &run.Ctx;
+  FCtx->Host = this;
+  std::string remembered = GetCurrentDir();
+  bool spanned = FEnd.ThisDisk != 0;
+  TZipSortMode savedMode = SortMode;
+  bool modeChanged = false;
+  try {
+    if (!FDestDir.empty()) {
+      if (!DirectoryExists(FDestDir)) ForceDirectories(FDestDir);
+      ChDir(FDestDir);
+    }
+    // A spanned archive is read in archive order, volume after volume.
+    if (spanned && SortMode != ByNone) {
+      ApplySortMode(ByNone);
+      modeChanged = true;
+    }
+    FResult = EntryCount();
+    FTotal = FDone = 0;
+    for (int i = 0; i < EntryCount(); ++i) {
+      TZipHeaderInfo* e = FView->Entry(i);
+      e->Selected = DoAll;
+      if (!e->FileName().empty() || RecreateDirs) {
+        for (const std::string& line : FilesList) {
+          const std::string& name =
+              line.find('\\') != std::string::npos ? e->Directory() + e->FileName() : e->FileName();
+          if (WildcardMatch(line, name)) {
+            e->Selected = true;
+            break;
+          }
+        }
+        if (e->Selected)
+          FTotal += e->UnpackedSize;
+        else
+          --FResult;
+      } else {
+        e->Selected = false;
+        --FResult;
+      }
+    }
+    bool stop = false;
+    if (OnStartUnZipInfo) OnStartUnZipInfo(this, FResult, FTotal, stop);
+    if (FResult > 0 && !stop) {
+      for (int i = 0; i < EntryCount(); ++i) {
+        if (!DoAll && !FView->Entry(i)->Selected) continue;
+        do ExtractEntry(i);
+        while (FRetry);
+      }
+    }
+  } catch (...) {
+    SetCurrentDirectoryA(remembered.c_str());
+    FCtx = nullptr;
+    if (modeChanged) ApplySortMode(savedMode);
+    throw;
+  }
+  SetCurrentDirectoryA(remembered.c_str());
+  FCtx = nullptr;
+  if (modeChanged) ApplySortMode(savedMode);
+  return FResult;
+}
+
+// The directory for an entry's file in file mode, ending with "\" (or empty:
+// the current directory). Stored directories never lead outside DestDir (or,
+// with DestDir empty, the current directory).
+bool TUnZip::FormTarget(int index, std::string& path) {
+  (void)index;
+  if (RecreateDirs && !FWork.Directory().empty()) {
+    std::string d = FWork.Directory();
+    if (!FRootDir.empty() && CompareText(LeftStr(d, FRootDir.size()), FRootDir) == 0)
+      d.erase(0, FRootDir.size());
+    if (d.size() >= 2 && d[1] == ':') d.erase(0, 2);  // a drive goes below DestDir
+    d = DropLeadingSeparators(d);                     // so does an absolute path
+    path = FDestDir.empty() ? d : FDestDir + "\\" + d;
+    if (!path.empty() && !DirectoryExists(path)) ForceDirectories(path);
+  } else {
+    path = FDestDir.empty() ? std::string() : FDestDir + "\\";
+  }
+  return true;
+}
+
+void TUnZip::ExtractEntry(int index) {
+  FRetry = false;
+  FWork.Assign(*FView->Entry(index));
+  bool hasName = !FWork.FileName().empty();
+  if (hasName) {
+    if (FEnd.ThisDisk != 0 && FWork.StartDisk != FCurrentDisk) RequestDisk(FWork.StartDisk + 1);
+    FArchive->Seek(FWork.LocalHeaderOffset, soFromBeginning);
+    std::memset(FLocal, 0, sizeof FLocal);
+    FArchive->Read(FLocal, kLocalSize);  // the signature is not checked
+    FArchive->Seek(static_cast<int64_t>(Get16(FLocal + 26)) + Get16(FLocal + 28), soFromCurrent);
+  } else if (FToStream) {
+    return;
+  }
+
+  std::string target;
+  if (!FToStream) {
+    // Nothing is written for a name that climbs out of the destination.
+    if (ClimbsOut(FWork.Directory()) || ClimbsOut(FWork.FileName())) {
+      if (hasName) --FResult;
+      return;
+    }
+    std::string path;
+    FormTarget(index, path);
+    if (!hasName) {
+      if (RecreateDirs && OnStartUnZip) {
+        bool skip = false;
+        OnStartUnZip(this, index, path, skip);
+      }
+      return;
+    }
+    target = path + FWork.FileName();
+  }
+
+  if (FWork.Encrypted()) {
+    while (!CheckPassword()) {
+      std::string newPassword = Password;
+      if (OnBadPassword) OnBadPassword(this, index, newPassword);
+      if (newPassword != Password) {
+        Password = newPassword;
+        FArchive->Seek(-12, soFromCurrent);
+        FWork.PackedSize += 12;
+        continue;
+      }
+      if (OnSkippingFile) OnSkippingFile(this, skBadPassword, index);
+      FArchive->Seek(FWork.PackedSize, soFromCurrent);
+      --FResult;
+      return;
+    }
+  }
+
+  std::unique_ptr<TLFNFileStream> file;
+  TStream* sink = FSink;
+  if (!FToStream) {
+    if (OverwriteMode != Always && FileExists(target)) {
+      bool overwrite = false;
+      if (OverwriteMode == Prompt) {
+        if (OnPromptForOverwrite) {
+          OnPromptForOverwrite(this, overwrite, index, target);
+        } else {
+          std::string text = "Replace existing file " + EntryName(index) + "?";
+          overwrite = MessageBoxA(nullptr, text.c_str(), "File Exists Alert",
+                                  MB_YESNO | MB_ICONQUESTION) == IDYES;
+        }
+      }
+      if (!overwrite) {
+        if (OnSkippingFile) OnSkippingFile(this, skNoOverwrite, index);
+        FArchive->Seek(FWork.PackedSize, soFromCurrent);
+        --FResult;
+        return;
+      }
+    }
+    file = std::make_unique<TLFNFileStream>(target, fmCreate);
+    sink = file.get();
+  }
+
+  FCtx->StartEntry(FWork.Method, FWork.GeneralFlags, FWork.PackedSize, FWork.UnpackedSize);
+  FCtx->Sink = sink;
+  FCtx->DoProcessMessages = DoProcessMessages;
+  bool skip = false;
+  if (OnStartUnZip) OnStartUnZip(this, index, FToStream ? std::string() : target, skip);
+  if (skip) return;  // a file-mode target stays, empty
+
+  switch (FWork.Method) {
+    case 0: CopyStored(); break;
+    case 1: Unshrink(*FCtx); break;
+    case 2:
+    case 3:
+    case 4:
+    case 5: Unreduce(*FCtx, FWork.Method - 1); break;
+    case 6: Explode(*FCtx); break;
+    case 8: Inflate(*FCtx); break;
+    default:
+      MessageBoxA(nullptr, "Unknown Compression Method", "Zip Error", MB_OK | MB_ICONERROR);
+      break;
+  }
+  // An exception from a decoder leaves through here: the partial file stays.
+
+  if (file) {
+    file.reset();
+    if (RetainAttributes) SetFileAttributesA(target.c_str(), FWork.ExternalAttr);
+    HANDLE h = CreateFileA(target.c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      FILETIME local, utc;
+      if (DosDateTimeToFileTime(static_cast<WORD>(FWork.DosDateTime >> 16),
+                                static_cast<WORD>(FWork.DosDateTime), &local) &&
+          LocalFileTimeToFileTime(&local, &utc))
+        SetFileTime(h, nullptr, nullptr, &utc);
+      CloseHandle(h);
+    }
+  }
+
+  uint32_t crc = ~FCtx->Crc;
+  if (crc != FWork.Crc || FCtx->Failed) {
+    if (FWork.Encrypted()) {
+      std::string newPassword = Password;
+      if (OnBadPassword) OnBadPassword(this, index, newPassword);
+      if (newPassword != Password) {
+        Password = newPassword;
+        FRetry = true;
+      } else if (OnSkippingFile) {
+        OnSkippingFile(this, skBadPassword, index);
+      }
+    } else if (OnBadCRC) {
+      OnBadCRC(this, crc, FWork.Crc, index);
+    }
+    if (!FToStream) {
+      SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(target.c_str());
+    }
+    if (!FRetry) --FResult;
+    return;
+  }
+  if (OnEndUnZip) OnEndUnZip(this, index, FToStream ? std::string() : target);
+}
+
+// Method 0: the bytes as they are, in chunks of up to 16000.
+void TUnZip::CopyStored() {
+  TRunContext& ctx = *FCtx;
+  while (FWork.PackedSize > 0 && !ctx.Failed) {
+    int32_t want = FWork.PackedSize < kOutputBytes ? FWork.PackedSize : kOutputBytes;
+    int32_t got = FArchive->Read(ctx.OutputBuffer, want);
+    if (got < 0) got = 0;
+    // An entry that goes on in the next volume of a set is read on there.
+    while (got < want && FEnd.ThisDisk != 0 && OnGetNextDisk && FCurrentDisk < FEnd.ThisDisk) {
+      RequestDisk(FCurrentDisk + 2);
+      int32_t more = FArchive->Read(ctx.OutputBuffer + got, want - got);
+      if (more > 0) got += more;
+    }
+    if (got == 0) break;
+    if (FWork.Encrypted()) Decrypt(ctx.OutputBuffer, got);
+    FWork.PackedSize -= got;
+    ctx.OutFill = got;
+    FlushOutput(ctx);
+    if (got < want) break;  // the archive ended early: the CRC check fails
+  }
+}

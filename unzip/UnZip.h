@@ -1,0 +1,162 @@
+// TUnZip, the ZIP component: reads an archive's directory (from a file named
+// by ZipName or from a caller's stream) and extracts selected entries into a
+// caller's stream or into files below DestDir, decrypting traditional PKWARE
+// encryption (APPNOTE 6.1) and decoding stored, shrunk, reduced, imploded and
+// deflated data.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Classes.h"
+#include "unzip/RunContext.h"
+#include "unzip/ZipDir.h"
+
+class EIncompleteZip : public Exception {
+  using Exception::Exception;
+};
+class EFatalUnzipError : public Exception {
+  using Exception::Exception;
+};
+class EUserCanceled : public Exception {
+  using Exception::Exception;
+};
+
+enum TUZOverwriteMode : uint8_t { Prompt = 0, Always = 1, Never = 2 };
+enum TIncompleteZipMode : uint8_t { izAssumeMulti = 0, izAssumeBad = 1 };
+enum TSkipReason : uint8_t { skBadPassword = 0, skNoOverwrite = 1 };
+
+class TUnZip;
+using TStartUnzipInfo =
+    std::function<void(TUnZip* Sender, int NumFiles, int64_t TotalBytes, bool& StopNow)>;
+using TFilePercentDone = std::function<void(TUnZip* Sender, int Percent)>;
+using TTotalPercentDone = std::function<void(TUnZip* Sender, int Percent)>;
+using TStartUnZipEvent =
+    std::function<void(TUnZip* Sender, int FileIndex, const std::string& FName, bool& Skip)>;
+using TEndUnZipEvent = std::function<void(TUnZip* Sender, int FileIndex, const std::string& FName)>;
+using TPromptForOverwrite =
+    std::function<void(TUnZip* Sender, bool& OverWriteIt, int FileIndex, std::string& FName)>;
+using TSkippingFile = std::function<void(TUnZip* Sender, TSkipReason Reason, int FileIndex)>;
+using TBadPassword = std::function<void(TUnZip* Sender, int FileIndex, std::string& NewPassword)>;
+using TBadCRC =
+    std::function<void(TUnZip* Sender, uint32_t CalcCRC, uint32_t StoredCRC, int FileIndex)>;
+using TIncompleteZip = std::function<void(TUnZip* Sender, TIncompleteZipMode& IncompleteMode)>;
+using TGetNextDisk = std::function<void(TUnZip* Sender, int NextDisk, std::string& FName)>;
+
+class TUnZip : private TUnZipRunHost {
+ public:
+  explicit TUnZip(void* owner = nullptr);
+  ~TUnZip() override;
+  TUnZip(const TUnZip&) = delete;
+  TUnZip& operator=(const TUnZip&) = delete;
+
+  // ---- published properties ----
+  int ThisVersion() const { return 203; }
+  void SetThisVersion(int) {}
+  const std::string& ZipName() const { return FZipName; }
+  // A value ending in "?" asks with the open-file dialog.
+  void SetZipName(std::string value);
+  const std::string& DestDir() const { return FDestDir; }
+  // "?" asks with the folder picker.
+  void SetDestDir(std::string value);
+  const std::string& RootDir() const { return FRootDir; }
+  void SetRootDir(std::string value);
+  TZipSortMode SortMode = ByNone;  // takes effect when the sorted view is rebuilt
+  bool RecreateDirs = false;
+  TUZOverwriteMode OverwriteMode = Prompt;
+  std::vector<std::string> FilesList;
+  bool DoAll = false;
+  TIncompleteZipMode IncompleteZipMode = izAssumeMulti;
+  bool KeepZipOpen = false;
+  bool DoProcessMessages = true;
+  bool RetainAttributes = true;
+
+  // ---- published events ----
+  TStartUnzipInfo OnStartUnZipInfo;
+  TFilePercentDone OnFilePercentDone;
+  TTotalPercentDone OnTotalPercentDone;
+  TStartUnZipEvent OnStartUnZip;
+  TEndUnZipEvent OnEndUnZip;
+  TPromptForOverwrite OnPromptForOverwrite;
+  TSkippingFile OnSkippingFile;
+  TBadPassword OnBadPassword;
+  TBadCRC OnBadCRC;
+  TIncompleteZip OnInCompleteZip;
+  TGetNextDisk OnGetNextDisk;
+
+  std::string Password;
+
+  // ---- public operations ----
+  // The archive is read from stream (owned from now on, unless handed back
+  // by setting nullptr, which does not free it).
+  void SetArchiveStream(TStream* stream);
+  void ReadDirectory();
+  int EntryCount() const;
+  std::string EntryName(int index) const;  // file name without directory
+  std::string EntryComment(int index);
+  void SetEntryComment(int index, const std::string& text);
+  std::string ArchiveComment();
+  void SetArchiveComment(const std::string& text);
+  // Appends every entry matching pattern to stream; gives how many came out
+  // with a correct CRC. FilesList keeps the pattern.
+  int ExtractToStream(TStream* stream, const std::string& pattern);
+  // The same with the patterns of FilesList as they are.
+  int ExtractToStream(TStream* stream);
+  // Extracts the selected entries into files below DestDir.
+  int ExtractToFiles();
+  void ApplySortMode(TZipSortMode mode);
+  // The entry at index of the sorted view (for listings).
+  const TZipHeaderInfo& Entry(int index) const;
+  int VolumeKind() const { return FVolumeKind; }
+  bool Rebuilt() const { return FRebuilt; }
+
+ private:
+  // TUnZipRunHost
+  void ReadChunk(uint8_t* buf, int32_t n) override;
+  void ProcessMessages() override;
+  void Progress(int64_t entryBytesWritten, int32_t justWritten) override;
+
+  void OpenArchive();
+  void CloseArchive();
+  void ClearArchive();
+  void FreeArchiveStream();
+  void FreeDirectory();
+  void LoadDirectory();
+  bool ScanLocalHeaders();
+  TStream* RequestDisk(int disk);
+  void LoadEntryComment(TZipHeaderInfo& entry);
+  void LoadArchiveComment();
+  void CheckIndex(int index) const;
+
+  int ExtractSelected();
+  void ExtractEntry(int index);
+  bool CheckPassword();
+  void Decrypt(uint8_t* buf, int32_t n);
+  void CopyStored();
+  bool FormTarget(int index, std::string& target);
+
+  std::string FZipName, FDestDir, FRootDir;
+  TStream* FArchive = nullptr;       // the open archive stream (or volume)
+  TStream* FCallerStream = nullptr;  // the stream given through SetArchiveStream
+  bool FIsCallerStream = false;
+  TSortedZip* FEntries = nullptr;  // archive order, owns the entries
+  TSortedZip* FView = nullptr;     // FEntries or a sorted, non-owning view
+  TEndCentral FEnd;
+  int FCurrentDisk = 0;
+  int FVolumeKind = 0;  // 0 single, 1 spanned over removable media, 2 split files
+  bool FRebuilt = false;
+  int64_t FTimeStamp = 0;
+
+  TZipHeaderInfo FWork;  // the entry being extracted
+  uint8_t FLocal[kLocalSize];
+  uint32_t FKeys[3] = {0, 0, 0};
+  bool FToStream = false;
+  TStream* FSink = nullptr;
+  int64_t FTotal = 0, FDone = 0;
+  int FResult = 0;
+  bool FRetry = false;
+  TRunContext* FCtx = nullptr;
+};
