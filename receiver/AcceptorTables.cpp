@@ -1,8 +1,15 @@
-// Archive and table intake, and the table members. Archives are not unpacked
-// and tables are not opened yet: the switches are kept, no table is listed,
-// and the members that read a table's columns and cells give their empty
-// results.
+// Archive and table intake, and the table members.
+//
+// An uploaded archive is unpacked in memory: every entry that extracts alone
+// (its bare name selects exactly one entry) and with a correct checksum
+// becomes a further received file. An uploaded table is opened read-only
+// straight from its file's buffer, and the record numbers of a walk over it
+// become the rows a script reads.
+#include <algorithm>
+
+#include "common/FoldLower.h"
 #include "receiver/Acceptors.h"
+#include "unzip/UnZip.h"
 
 namespace {
 
@@ -18,11 +25,108 @@ HRESULT SafeCall(Body body) {
   }
 }
 
+// Lends the receiver's archive buffer to a TUnZip and takes it back whatever
+// happens: the component frees the streams it holds, and this one is not its.
+class TLentArchive {
+ public:
+  TLentArchive(TUnZip& zip, TMemoryStream& archive) : zip_(zip) {
+    archive.SetPosition(0);
+    zip_.SetArchiveStream(&archive);
+  }
+  ~TLentArchive() { zip_.SetArchiveStream(nullptr); }
+  TLentArchive(const TLentArchive&) = delete;
+  TLentArchive& operator=(const TLentArchive&) = delete;
+
+ private:
+  TUnZip& zip_;
+};
+
+// One UTF-16 unit lowered for the scripts' case-insensitive comparisons:
+// Latin, Latin-1 and Cyrillic capitals.
+char16_t LowerUnit(char16_t c) {
+  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+  if (c >= 0x410 && c <= 0x42F) return c + 0x20;
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+  return c;
+}
+
+// Case-insensitive equality of two ANSI strings, by their characters.
+bool SameTextAnsi(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  if (a.empty()) return true;
+  std::u16string wa(a.size(), u'\0'), wb(b.size(), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, a.data(), static_cast<int>(a.size()),
+                      reinterpret_cast<LPWSTR>(wa.data()), static_cast<int>(wa.size()));
+  MultiByteToWideChar(CP_ACP, 0, b.data(), static_cast<int>(b.size()),
+                      reinterpret_cast<LPWSTR>(wb.data()), static_cast<int>(wb.size()));
+  for (size_t i = 0; i < wa.size(); ++i)
+    if (LowerUnit(wa[i]) != LowerUnit(wb[i])) return false;
+  return true;
+}
+
+bool IsIndexType(VARTYPE vt) {
+  return vt == VT_I2 || vt == VT_I4 || vt == VT_R4 || vt == VT_R8 || vt == VT_UI1;
+}
+
 }  // namespace
 
-void TAcceptor::ExpandArchive(TMemoryStream&, const std::string&) {}
+void TAcceptor::ExpandArchive(TMemoryStream& archive, const std::string& varName) {
+  TUnZip zip;
+  TLentArchive lent(zip, archive);
+  zip.ReadDirectory();
+  const int count = zip.EntryCount();
+  for (int j = 0; j < count; ++j) {
+    std::string n = FoldLower(zip.EntryName(j));
+    auto entry = std::make_unique<TMemoryStream>();
+    if (zip.ExtractToStream(entry.get(), n) == 1) AddFile(varName, n, std::move(entry));
+  }
+}
 
-void TAcceptor::AddTable(const std::string&, const std::string&, TMemoryStream&) {}
+void TAcceptor::AddTable(const std::string& varName, const std::string& fileName,
+                         TMemoryStream& data) {
+  TDBFInfo info;
+  info.VarName = varName;
+  info.Name = fileName;
+  if (info.Name.size() >= 4 && info.Name.compare(info.Name.size() - 4, 4, ".dbf") == 0)
+    info.Name.resize(info.Name.size() - 4);
+  try {
+    info.Table = std::make_unique<TDBF>();
+    info.Table->AssignStreams(&data, nullptr, true);
+    info.Table->SetReadOnly(true);
+    info.Table->Open();
+    // The header's count may lie: never reserve more rows than the bytes hold.
+    int64_t fits = data.GetSize();
+    info.RecNos.reserve(static_cast<size_t>(
+        std::clamp<int64_t>(info.Table->RecordCount(), 0, std::min<int64_t>(fits, 1 << 20))));
+    while (!info.Table->Eof()) {
+      info.RecNos.push_back(info.Table->RecNo());
+      info.Table->Next();
+    }
+    info.Row = info.RecNos.empty() ? -1 : 0;
+    FDBFs.push_back(std::move(info));
+  } catch (const std::exception&) {
+    // Not a table this reader can open: the file stays received, no table.
+  }
+}
+
+int TAcceptor::FindColumn(const TDBF& table, const VARIANT& id) {
+  const TFieldDefs& defs = table.FieldDefs();
+  if (IsIndexType(id.vt)) {
+    VARIANT v;
+    VariantInit(&v);
+    if (FAILED(VariantChangeType(&v, &id, 0, VT_I4))) return -1;
+    return v.lVal >= 0 && v.lVal < defs.Count() ? static_cast<int>(v.lVal) : -1;
+  }
+  std::string name;
+  try {
+    if (!IdentifierText(id, &name) || name.empty()) return -1;
+  } catch (...) {
+    return -1;
+  }
+  for (int i = 0; i < defs.Count(); ++i)
+    if (SameTextAnsi(defs[i].Name, name)) return i;
+  return -1;
+}
 
 HRESULT TAcceptor::DBFCount(LONG* Value) {
   if (!Value) return E_POINTER;
@@ -48,10 +152,13 @@ HRESULT TAcceptor::DBFVarName(VARIANT DBFID, BSTR* Value) {
   });
 }
 
-HRESULT TAcceptor::DBFColCount(VARIANT, LONG* Value) {
+HRESULT TAcceptor::DBFColCount(VARIANT DBFID, LONG* Value) {
   if (!Value) return E_POINTER;
   *Value = 0;
-  return S_OK;
+  return SafeCall([&] {
+    int i = FindDBF(DBFID);
+    if (i >= 0) *Value = FDBFs[i].Table->FieldDefs().Count();
+  });
 }
 
 HRESULT TAcceptor::DBFRowCount(VARIANT DBFID, LONG* Value) {
@@ -63,18 +170,41 @@ HRESULT TAcceptor::DBFRowCount(VARIANT DBFID, LONG* Value) {
   });
 }
 
-HRESULT TAcceptor::DBFColName(VARIANT, VARIANT, BSTR* Value) {
+HRESULT TAcceptor::DBFColName(VARIANT DBFID, VARIANT FieldID, BSTR* Value) {
   if (!Value) return E_POINTER;
   *Value = nullptr;
-  return SafeCall([&] { *Value = AnsiToBstr(std::string_view()); });
+  return SafeCall([&] {
+    std::string name;
+    int i = FindDBF(DBFID);
+    int c = i < 0 ? -1 : FindColumn(*FDBFs[i].Table, FieldID);
+    if (c >= 0) name = FoldLower(FDBFs[i].Table->FieldDefs()[c].Name);
+    *Value = AnsiToBstr(name);
+  });
 }
 
-HRESULT TAcceptor::DBF(VARIANT, VARIANT, VARIANT* Value) {
+HRESULT TAcceptor::DBF(VARIANT DBFID, VARIANT FieldID, VARIANT* Value) {
   if (!Value) return E_POINTER;
   VariantInit(Value);
   Value->vt = VT_I4;
   Value->lVal = 0;
-  return S_OK;
+  return SafeCall([&] {
+    int i = FindDBF(DBFID);
+    if (i < 0) return;
+    TDBFInfo& t = FDBFs[i];
+    int c = FindColumn(*t.Table, FieldID);
+    if (c < 0 || t.Row < 0) return;
+    try {
+      int32_t r = t.RecNos[static_cast<size_t>(t.Row)];
+      if (t.Table->RecNo() != r) t.Table->SetRecNo(r);
+      TField* field = t.Table->FieldOfDef(c);
+      if (!field) return;
+      VARIANT v;
+      if (FAILED(DBFValueToVariant(field->Value(), &v))) return;
+      *Value = v;
+    } catch (const std::exception&) {
+      // A value that cannot be read: the empty result.
+    }
+  });
 }
 
 HRESULT TAcceptor::get_DBFRow(VARIANT DBFID, LONG* Value) {
@@ -86,6 +216,14 @@ HRESULT TAcceptor::get_DBFRow(VARIANT DBFID, LONG* Value) {
   });
 }
 
-HRESULT TAcceptor::put_DBFRow(VARIANT, LONG) {
-  return S_OK;
+HRESULT TAcceptor::put_DBFRow(VARIANT DBFID, LONG Value) {
+  return SafeCall([&] {
+    int i = FindDBF(DBFID);
+    if (i < 0) return;
+    TDBFInfo& t = FDBFs[i];
+    LONG rows = static_cast<LONG>(t.RecNos.size());
+    LONG row = Value < 0 ? 0 : Value;
+    if (row >= rows) row = rows - 1;
+    t.Row = row;
+  });
 }

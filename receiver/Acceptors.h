@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "common/Classes.h"
+#include "dbf/DBF.h"
 #include "receiver/IAcceptor.h"
-
-class TDBF;
 
 // A form variable: folded name, value exactly as posted.
 struct TVarInfo {
@@ -33,7 +32,7 @@ struct TFileInfo {
 struct TDBFInfo {
   std::string VarName;
   std::string Name;
-  std::shared_ptr<TDBF> Table;
+  std::unique_ptr<TDBF> Table;
   int32_t Row = 0;
   std::vector<int32_t> RecNos;
 };
@@ -98,6 +97,8 @@ class TAcceptor : public IAcceptor {
   int FindVar(const VARIANT& id) const;
   int FindFile(const VARIANT& id) const;
   int FindDBF(const VARIANT& id) const;
+  // The column of a table a FieldID selects: an index or a name; -1 for none.
+  static int FindColumn(const TDBF& table, const VARIANT& id);
 
   const std::vector<TVarInfo>& Vars() const { return FVars; }
   const std::vector<TFileInfo>& Files() const { return FFiles; }
