@@ -2,6 +2,7 @@
 // written, grown and moved; the memo file's name and header; events.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -15,8 +16,9 @@ class DbfEditing : public testing::Test {
  protected:
   void SetUp() override {
     dir =
-        fs::temp_directory_path() / ("qrvx_dbf_" + std::to_string(::getpid()) + "_" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::temp_directory_path() /
+        ("qrvx_dbf_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+         "_" + testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
