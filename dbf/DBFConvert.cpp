@@ -264,6 +264,7 @@ std::string DBFDateToYYYYMMDD(DATE date) {
 // The value of column in buf. Reads only inside the record.
 bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
                       TDBFValue* dest) const {
+  if (column < 0 || column >= static_cast<int>(FOffsets.size())) return false;
   const char* rec = buf.Data.data();
   int start = 1 + FOffsets[column];
   int len = FLengths[column];
