@@ -123,7 +123,9 @@ TEST_F(DbfEditing, MemoValuesAreWrittenGrownAndMoved) {
     t.FieldByName("MEMO")->SetAsString(text);
     t.Post();
   }
+  t.Close();  // a table open for writing shares its files with nobody
   std::string memo = ReadFileBytes(memoPath);
+  ASSERT_EQ(memo.size(), 9 * 64 + 8 + 6u);
   EXPECT_EQ(BE32(memo, 0), 10u);  // header blocks 0-7, one block per value
   EXPECT_EQ(memo[7], 64);
   EXPECT_EQ(BE32(memo, 8 * 64 + 4), 5u);
@@ -131,7 +133,7 @@ TEST_F(DbfEditing, MemoValuesAreWrittenGrownAndMoved) {
   EXPECT_EQ(memo.substr(9 * 64 + 8, 6), "second");
 
   // Growing the value in the middle moves it to the end of the file.
-  t.First();
+  t.Open();
   t.Edit();
   t.FieldByName("MEMO")->SetAsString(std::string(100, 'x'));
   t.Post();
@@ -139,6 +141,7 @@ TEST_F(DbfEditing, MemoValuesAreWrittenGrownAndMoved) {
   t.Close();
   memo = ReadFileBytes(memoPath);
   std::string table = ReadFileBytes(path);
+  ASSERT_EQ(memo.size(), 10 * 64 + 8 + 100u);
   EXPECT_EQ(table.substr(32 + 96 + 1 + 1 + 8 + 5, 10), "0000000010");
   EXPECT_EQ(BE32(memo, 10 * 64 + 4), 100u);
   EXPECT_EQ(memo.substr(8 * 64 + 8, 5), "first");  // old blocks are not reused
@@ -241,6 +244,7 @@ TEST_F(DbfEditing, EventsRunInDatasetOrder) {
   t.Close();
 }
 
+#ifndef _WIN32  // the stand-in's message box writes to standard error
 TEST_F(DbfEditing, VeryBadErrorGoesToTheMessageReport) {
   std::string path = Write("v.dbf", MakeTable(kCols, {" a         1.0          "}));
   TDBF t;
@@ -254,5 +258,6 @@ TEST_F(DbfEditing, VeryBadErrorGoesToTheMessageReport) {
             std::string::npos);
   t.Cancel();
 }
+#endif
 
 }  // namespace
