@@ -1,8 +1,8 @@
 // TUnZip: properties, the archive stream, the directory and comments.
-#include <commdlg.h>
 #include <shlobj.h>
 #include <windows.h>
 
+#include <cstring>
 #include <memory>
 
 #include "unzip/BufStream.h"
