@@ -1,7 +1,8 @@
 // GetLocaleInfoA: the stand-in's defaults, the Windows buffer rules and the
 // test hook.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 namespace {
 

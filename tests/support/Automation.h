@@ -1,9 +1,11 @@
 // Test helpers for calling automation members: owning VARIANTs and strings.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
 
+#include <oleauto.h>
+
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>

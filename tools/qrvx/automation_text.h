@@ -1,8 +1,9 @@
 // Text and values at the automation boundary, as the front end prints them.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <nlohmann/json.hpp>
 #include <string>
