@@ -12,9 +12,9 @@
 #include <windows.h>
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <ctime>
 
 #include "dbf/DBF.h"
 
@@ -50,10 +50,16 @@ int DaysInMonth(int y, int m) {
 }
 
 int CurrentYear() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  gmtime_r(&now, &tm);
-  return tm.tm_year + 1900;
+  auto today = std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now());
+  return static_cast<int>(std::chrono::year_month_day{today}.year());
+}
+
+// A year written with at most two digits lies in the 100 years that begin
+// 50 years before the current one.
+int WindowYear(int y) {
+  int base = CurrentYear() - 50;
+  y += base / 100 * 100;
+  return y < base ? y + 100 : y;
 }
 
 void ScanBlanks(std::string_view s, size_t& pos) {
@@ -189,11 +195,7 @@ bool DBFScanDateDMY(std::string_view s, char sep, DATE& out) {
     return false;
   ScanBlanks(s, pos);
   if (pos != s.size()) return false;
-  if (yl <= 2) {  // two-digit year: the century window of 50 years
-    int current = CurrentYear();
-    y += current / 100 * 100;
-    if (y < current - 50) y += 100;
-  }
+  if (yl <= 2) y = WindowYear(y);
   return DBFEncodeDate(y, m, d, out);
 }
 
@@ -213,11 +215,7 @@ bool DBFScanDate(std::string_view text, const TDBFFormatSettings& fs, DATE& out)
   } else if (m < d) {  // month-day-year
     month = n[0], day = n[1];
   }
-  if (yl <= 2) {
-    int current = CurrentYear();
-    year += current / 100 * 100;
-    if (year < current - 50) year += 100;
-  }
+  if (yl <= 2) year = WindowYear(year);
   return DBFEncodeDate(year, month, day, out);
 }
 
@@ -266,6 +264,7 @@ std::string DBFDateToYYYYMMDD(DATE date) {
 // The value of column in buf. Reads only inside the record.
 bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
                       TDBFValue* dest) const {
+  if (column < 0 || column >= static_cast<int>(FOffsets.size())) return false;
   const char* rec = buf.Data.data();
   int start = 1 + FOffsets[column];
   int len = FLengths[column];

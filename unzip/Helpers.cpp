@@ -150,14 +150,14 @@ bool DirectoryExists(const std::string& name) {
 }
 
 void ForceDirectories(std::string dir) {
-  if (!dir.empty() && dir.back() == '\\') dir.pop_back();
+  if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
   if (dir.empty()) throw Exception("Unable to create directory");
   if (DirectoryExists(dir)) return;
-  size_t cut = dir.find_last_of('\\');
+  size_t cut = dir.find_last_of("\\/");  // Windows takes either separator
   if (cut != std::string::npos && cut > 0) {
     std::string parent = dir.substr(0, cut);
     bool drive = parent.size() == 2 && parent[1] == ':';
-    if (!drive && parent.back() != '\\') ForceDirectories(parent);
+    if (!drive && parent.back() != '\\' && parent.back() != '/') ForceDirectories(parent);
   }
   if (!CreateDirectoryA(dir.c_str(), nullptr) && !DirectoryExists(dir))
     throw EInOutError(Format("Unable to create directory %s", dir.c_str()),

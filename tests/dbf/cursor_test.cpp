@@ -131,6 +131,17 @@ TEST(DbfFilter, OperatorsByColumnKind) {
   EXPECT_EQ(m.Walk(), (std::vector<int>{5}));
   t.SetFiltered(false);
   EXPECT_EQ(m.Walk(), (std::vector<int>{1, 3, 4, 5}));
+
+  // The filter is read again against the columns of the next table opened.
+  t.SetFilter("BORN<1970");
+  t.SetFiltered(true);
+  TMemoryStream other;
+  std::string bytes = MakeTable({{"X", 'C', 1}, {"BORN", 'D', 8}}, {" a19600101", " b19800101"});
+  other.Assign(bytes.data(), bytes.size());
+  t.AssignStreams(&other, nullptr, true);
+  t.Open();
+  EXPECT_EQ(m.Walk(), (std::vector<int>{1}));
+  t.Close();
 }
 
 TEST(DbfFilter, TextsThatAcceptEveryRecord) {
@@ -202,6 +213,11 @@ TEST(DbfFaults, LyingHeadersFailAtOpen) {
   std::string huge = good;
   huge[4] = huge[5] = huge[6] = char(0xFF), huge[7] = 0x7F;  // two billion records
   EXPECT_FALSE(opens(huge));
+  std::string wide =
+      MakeTable({{"A", 'C', 255}, {"B", 'C', 255}, {"C", 'C', 255}}, {}, 0x57, 30000);
+  EXPECT_FALSE(opens(wide));  // 23 MB of blank records announced by 129 bytes
+  wide[4] = 100, wide[5] = 0;
+  EXPECT_TRUE(opens(wide));
   std::string negative = good;
   negative[7] = char(0x80);
   EXPECT_FALSE(opens(negative));

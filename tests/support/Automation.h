@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <oleauto.h>
-
 #include <cstring>
 #include <fstream>
 #include <iterator>

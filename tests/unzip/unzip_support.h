@@ -133,7 +133,7 @@ struct TTempDir {
 };
 
 // Runs a shell command; gives its standard output.
-inline std::string Run(const std::string& cmd, int* status = nullptr) {
+inline std::string Shell(const std::string& cmd, int* status = nullptr) {
   std::string out;
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return out;

@@ -1,0 +1,163 @@
+// Extraction into files: targets, directories, overwrite rules, attributes,
+// times, and names that try to leave the destination.
+#include <sys/stat.h>
+#include <time.h>
+#include <windows.h>
+
+#include "tests/unzip/unzip_support.h"
+
+namespace {
+
+std::string Listing(const std::string& dir) {
+  return Shell("cd '" + dir + "' && find . -mindepth 1 | sort | tr '\\n' ' '");
+}
+
+int ExtractFiles(TUnZip& u, const std::string& pattern = "") {
+  if (pattern.empty()) {
+    u.DoAll = true;
+  } else {
+    u.DoAll = false;
+    u.FilesList = {pattern};
+  }
+  return u.ExtractToFiles();
+}
+
+TEST(Files, NamesNeverLeaveTheDestination) {
+  TTempDir tmp;
+  std::string dest = tmp.Path + "/out/deeper";
+  TUnZip u;
+  u.SetZipName(DataPath("Zip.Evil.zip"));
+  u.SetDestDir(dest);  // made when missing
+  u.RecreateDirs = true;
+  EXPECT_EQ(ExtractFiles(u), 1);
+  EXPECT_EQ(Listing(tmp.Path), "./out ./out/deeper ./out/deeper/good.txt ");
+  EXPECT_EQ(ReadAll(dest + "/good.txt").size(), 19u);
+
+  // Absolute and drive directories go below DestDir; ". ." and "..." count
+  // as climbing out too.
+  TTempDir t2;
+  TUnZip v;
+  OpenBytes(v, MakeZip({{"/abs/a.txt", "A"},
+                        {"C:/drive/b.txt", "B"},
+                        {"x/... /c.txt", "C"},
+                        {"..", "D"},
+                        {"ok/d.txt", "E"}}));
+  v.SetDestDir(t2.Path);
+  v.RecreateDirs = true;
+  EXPECT_EQ(ExtractFiles(v), 3);
+  EXPECT_EQ(Listing(t2.Path), "./abs ./abs/a.txt ./drive ./drive/b.txt ./ok ./ok/d.txt ");
+}
+
+TEST(Files, DirectoriesRootDirAndEmptyDestDir) {
+  TTempDir tmp;
+  TUnZip u;
+  u.SetZipName(DataPath("go-subdir.zip"));
+  u.SetDestDir(tmp.Path);
+  u.RecreateDirs = true;
+  std::vector<std::string> starts;
+  u.OnStartUnZip = [&](TUnZip*, int i, const std::string& f, bool&) {
+    starts.push_back(std::to_string(i) + ":" + f.substr(tmp.Path.size()));
+  };
+  EXPECT_EQ(ExtractFiles(u), 3);  // with DoAll directory entries are not taken off
+  EXPECT_EQ(Listing(tmp.Path), "./a ./a/b ./a/b/c ");
+  EXPECT_EQ(starts, (std::vector<std::string>{"0:\\a\\", "1:\\a\\b\\", "2:\\a\\b\\c"}));
+
+  TTempDir t2;
+  TUnZip v;
+  OpenBytes(v, MakeZip({{"docs/sub/a.txt", "A"}, {"other/b.txt", "B"}}));
+  v.SetDestDir(t2.Path);
+  v.RecreateDirs = true;
+  v.SetRootDir("DOCS");
+  EXPECT_EQ(ExtractFiles(v), 2);
+  EXPECT_EQ(Listing(t2.Path), "./other ./other/b.txt ./sub ./sub/a.txt ");
+
+  // Without RecreateDirs every file lands in DestDir itself; with DestDir
+  // empty that is the current directory.
+  TTempDir t3;
+  std::string back = Shell("pwd");
+  ASSERT_EQ(chdir(t3.Path.c_str()), 0);
+  TUnZip w;
+  OpenBytes(w, MakeZip({{"docs/sub/a.txt", "A"}, {"other/b.txt", "B"}}));
+  EXPECT_EQ(ExtractFiles(w), 2);
+  EXPECT_EQ(Listing(t3.Path), "./a.txt ./b.txt ");
+  back.pop_back();
+  ASSERT_EQ(chdir(back.c_str()), 0);
+}
+
+TEST(Files, OverwriteModes) {
+  TTempDir tmp;
+  std::string zip = MakeZip({{"a.txt", "new"}});
+  std::string target = tmp.Path + "/a.txt";
+  WriteAll(target, "old");
+  TUnZip u;
+  OpenBytes(u, zip);
+  u.SetDestDir(tmp.Path);
+  u.OverwriteMode = Never;
+  std::vector<int> skipped;
+  u.OnSkippingFile = [&](TUnZip*, TSkipReason r, int) { skipped.push_back(r); };
+  EXPECT_EQ(ExtractFiles(u), 0);
+  EXPECT_EQ(skipped, std::vector<int>{skNoOverwrite});
+  EXPECT_EQ(ReadAll(target), "old");
+
+  // Prompt: the handler may decline, or accept under another name.
+  u.OverwriteMode = Prompt;
+  u.OnPromptForOverwrite = [&](TUnZip*, bool& over, int i, std::string& name) {
+    EXPECT_EQ(i, 0);
+    EXPECT_EQ(name, tmp.Path + "\\a.txt");
+    name = tmp.Path + "\\renamed.txt";
+    over = true;
+  };
+  EXPECT_EQ(ExtractFiles(u), 1);
+  EXPECT_EQ(ReadAll(target), "old");
+  EXPECT_EQ(ReadAll(tmp.Path + "/renamed.txt"), "new");
+
+  // Without a handler a message box asks; here it answers with its default.
+  u.OnPromptForOverwrite = nullptr;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ExtractFiles(u), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[File Exists Alert] Replace existing file a.txt?\n");
+  EXPECT_EQ(ReadAll(target), "new");
+  u.OverwriteMode = Always;
+  WriteAll(target, "older");
+  EXPECT_EQ(ExtractFiles(u), 1);
+  EXPECT_EQ(ReadAll(target), "new");
+}
+
+TEST(Files, AttributesTimesAndFailedEntries) {
+  TTempDir tmp;
+  std::vector<TFakeEntry> e = {{"plain.txt", "P"}, {"bad.txt", "B"}, {"skip.txt", "S"}};
+  e[0].DosDateTime = (uint32_t(0x58A7) << 16) | 0x6000;  // 2024-05-07 12:00:00
+  e[1].AutoCrc = false;
+  TUnZip u;
+  OpenBytes(u, MakeZip(e));
+  u.SetDestDir(tmp.Path);
+  u.OnStartUnZip = [](TUnZip*, int i, const std::string&, bool& skip) { skip = i == 2; };
+  EXPECT_EQ(ExtractFiles(u), 2);  // bad.txt fails its CRC and is deleted
+  EXPECT_EQ(Listing(tmp.Path), "./plain.txt ./skip.txt ");
+  EXPECT_EQ(ReadAll(tmp.Path + "/skip.txt"), "");  // skipped: stays, empty
+  struct stat st;
+  ASSERT_EQ(stat((tmp.Path + "/plain.txt").c_str(), &st), 0);
+  struct tm want = {};
+  want.tm_year = 2024 - 1900, want.tm_mon = 4, want.tm_mday = 7, want.tm_hour = 12;
+  want.tm_isdst = -1;
+  EXPECT_EQ(st.st_mtime, mktime(&want));
+
+  // The read-only attribute is set before the time, so the time stays.
+  std::string zip = MakeZip({{"ro.txt", "R"}});
+  zip[zip.size() - 22 - 6 - 8] = 1;  // external attributes of the central record
+  TUnZip v;
+  OpenBytes(v, zip);
+  v.SetDestDir(tmp.Path);
+  EXPECT_EQ(ExtractFiles(v), 1);
+  ASSERT_EQ(stat((tmp.Path + "/ro.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & S_IWUSR, 0u);
+  v.RetainAttributes = false;
+  v.OverwriteMode = Always;
+  chmod((tmp.Path + "/ro.txt").c_str(), 0644);
+  EXPECT_EQ(ExtractFiles(v), 1);
+  ASSERT_EQ(stat((tmp.Path + "/ro.txt").c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & S_IWUSR, 0u);
+}
+
+}  // namespace
