@@ -100,7 +100,7 @@ inline void UpdateKeys(uint32_t* k, uint8_t c) {
 
 inline uint8_t KeyStreamByte(const uint32_t* k) {
   uint16_t t = static_cast<uint16_t>(k[2] | 2);
-  return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+  return static_cast<uint8_t>((static_cast<uint32_t>(t) * (t ^ 1u)) >> 8);
 }
 
 }  // namespace
