@@ -99,7 +99,7 @@ inline void UpdateKeys(uint32_t* k, uint8_t c) {
 }
 
 inline uint8_t KeyStreamByte(const uint32_t* k) {
-  uint16_t t = static_cast<uint16_t>(k[2] | 2);
+  uint32_t t = (k[2] | 2) & 0xFFFF;  // unsigned: the product needs 32 bits
   return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
 }
 
@@ -198,6 +198,11 @@ int TUnZip::ExtractSelected() {
       if (!DirectoryExists(FDestDir)) ForceDirectories(FDestDir);
       ChDir(FDestDir);
     }
+    // Targets are formed from DestDir, which is now current: a relative
+    // DestDir is taken as the directory it named before.
+    bool absolute = !FDestDir.empty() && (FDestDir[0] == '\\' || FDestDir[0] == '/' ||
+                                          (FDestDir.size() > 1 && FDestDir[1] == ':'));
+    FRunDestDir = FDestDir.empty() || absolute ? FDestDir : GetCurrentDir();
     // A spanned archive is read in archive order, volume after volume.
     if (spanned && SortMode != ByNone) {
       ApplySortMode(ByNone);
@@ -258,10 +263,10 @@ bool TUnZip::FormTarget(int index, std::string& path) {
       d.erase(0, FRootDir.size());
     if (d.size() >= 2 && d[1] == ':') d.erase(0, 2);  // a drive goes below DestDir
     d = DropLeadingSeparators(d);                     // so does an absolute path
-    path = FDestDir.empty() ? d : FDestDir + "\\" + d;
+    path = FRunDestDir.empty() ? d : FRunDestDir + "\\" + d;
     if (!path.empty() && !DirectoryExists(path)) ForceDirectories(path);
   } else {
-    path = FDestDir.empty() ? std::string() : FDestDir + "\\";
+    path = FRunDestDir.empty() ? std::string() : FRunDestDir + "\\";
   }
   return true;
 }

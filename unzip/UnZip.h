@@ -139,6 +139,7 @@ class TUnZip : private TUnZipRunHost {
   bool FormTarget(int index, std::string& target);
 
   std::string FZipName, FDestDir, FRootDir;
+  std::string FRunDestDir;  // DestDir of the current run, absolute when it was relative
   TStream* FArchive = nullptr;       // the open archive stream (or volume)
   TStream* FCallerStream = nullptr;  // the stream given through SetArchiveStream
   bool FIsCallerStream = false;

@@ -102,6 +102,7 @@ TEST(Directory, NamesSplitIntoDirectoryAndFile) {
   EXPECT_EQ(u.Entry(2).FileName(), "x.txt");
 }
 
+#ifndef _WIN32  // the stand-in's locale hook
 TEST(Directory, OemNamesBecomeAnsi) {
   QrvxSetSystemLocale("ru_RU.UTF-8");  // OEM 866, ANSI 1251
   TUnZip u;
@@ -113,6 +114,7 @@ TEST(Directory, OemNamesBecomeAnsi) {
   EXPECT_EQ(u.EntryName(1), "\xEF\xF0\xE8\xE2\xE5\xF2");
   QrvxSetSystemLocale(nullptr);
 }
+#endif
 
 TEST(Directory, ScanRebuildsWhenTheDirectoryIsMisplaced) {
   // 43 bytes of text in front: the offsets of the central directory are off.
@@ -207,9 +209,11 @@ TEST(Directory, ZipNameChangesDropTheDirectory) {
   EXPECT_EQ(u.EntryCount(), 2);
   u.SetZipName(DataPath("libzip-testcomment.zip"));
   EXPECT_EQ(u.EntryCount(), 0);
-  // The dialogs have no desktop here and answer as cancelled.
+#ifndef _WIN32
+  // The stand-in's dialogs have no desktop and answer as cancelled.
   EXPECT_EQ(ErrorOf([&] { u.SetZipName("/tmp/?"); }), "User canceled setting zip file name.");
   EXPECT_EQ(ErrorOf([&] { u.SetDestDir("?"); }), "User canceled Set Desination Directory");
+#endif
   u.SetDestDir("/tmp/out\\");
   EXPECT_EQ(u.DestDir(), "/tmp/out");
   u.SetRootDir("docs");

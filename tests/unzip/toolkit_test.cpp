@@ -1,7 +1,6 @@
 // Lists, buffered streams, message tables, name patterns, percentages and
 // directory helpers of the ZIP component.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -191,6 +190,11 @@ TEST(Percent, RoundsHalfToEvenAndCaps) {
   EXPECT_EQ(ErrorOf([] { TotalPercent(6, 5); }), "Total Done more than total");
 }
 
+#ifndef _WIN32
+}  // namespace
+#include <unistd.h>
+namespace {
+
 TEST(Paths, ForceDirectoriesAndStrings) {
   char tmpl[] = "/tmp/qrvx_force_XXXXXX";
   ASSERT_TRUE(mkdtemp(tmpl));
@@ -206,5 +210,7 @@ TEST(Paths, ForceDirectoriesAndStrings) {
   EXPECT_EQ(RightStr("abcdef", 2), "ef");
   std::system(("rm -rf " + base).c_str());
 }
+
+#endif
 
 }  // namespace
