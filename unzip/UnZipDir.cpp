@@ -136,6 +136,9 @@ void TUnZip::FreeArchiveStream() {
 }
 
 void TUnZip::FreeDirectory() {
+  FLastSelected.clear();
+  FNameIndex.clear();
+  FIndexView = nullptr;
   if (FView != FEntries) delete FView;
   FView = nullptr;
   delete FEntries;
@@ -299,6 +302,8 @@ bool TUnZip::ScanLocalHeaders() {
 }
 
 void TUnZip::ApplySortMode(TZipSortMode mode) {
+  FNameIndex.clear();
+  FIndexView = nullptr;
   if (FView != FEntries) delete FView;
   FView = FEntries;
   if (mode != ByNone && FEntries) {

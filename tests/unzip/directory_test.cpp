@@ -227,4 +227,33 @@ TEST(Directory, ZipNameChangesDropTheDirectory) {
             0u);
 }
 
+TEST(Directory, EntriesAssignAndPersist) {
+  TUnZip u;
+  u.SetZipName(DataPath("libzip-testcomment.zip"));
+  u.ReadDirectory();
+  ASSERT_EQ(u.EntryComment(2), "Third one.");
+  const TZipHeaderInfo& e = u.Entry(2);
+  TMemoryStream s;
+  e.WriteData(s);
+  s.SetPosition(0);
+  TZipHeaderInfo back;
+  back.ReadData(s);
+  EXPECT_EQ(s.GetPosition(), s.GetSize());
+  EXPECT_EQ(back.FileName(), e.FileName());
+  EXPECT_EQ(back.Crc, e.Crc);
+  EXPECT_EQ(back.LocalHeaderOffset, e.LocalHeaderOffset);
+  EXPECT_EQ(back.CentralHeaderOffset, e.CentralHeaderOffset);
+  EXPECT_STREQ(back.Comment(), "Third one.");
+  // Assign copies the comment only when the source has one loaded.
+  TZipHeaderInfo target;
+  target.SetComment("mine");
+  target.Assign(u.Entry(0));
+  EXPECT_STREQ(target.Comment(), "mine");
+  target.Assign(e);
+  EXPECT_STREQ(target.Comment(), "Third one.");
+  target.SetDirectory("dir");
+  EXPECT_EQ(target.Directory(), "dir\\");
+  EXPECT_EQ(target.NameLength, 4 + e.FileName().size());
+}
+
 }  // namespace
