@@ -82,9 +82,9 @@ TEST(Directory, EndRecordSearch) {
 
   // An end record more than 65528 bytes before the end is not found.
   std::string longComment(65535, 'c');
-  std::string far = MakeZip({{"a.txt", "alpha"}}, {}, longComment);
+  std::string distant = MakeZip({{"a.txt", "alpha"}}, {}, longComment);
   TUnZip v;
-  OpenBytes(v, far);
+  OpenBytes(v, distant);
   EXPECT_EQ(ErrorOf([&] { v.ReadDirectory(); }), "Incomplete Zip File");
 }
 
