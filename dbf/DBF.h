@@ -208,7 +208,15 @@ class TDBF {
   // may be null). keep: the caller still owns and frees them. Closes first.
   void AssignStreams(TStream* table, TStream* memo, bool keep);
 
+  // Opens from the supplied streams or TableName and rests on the first live
+  // record. Raises EDBFError "Open: Table file not found", "Open: Invalid
+  // record count" (a negative count), "Open: Record count exceeds the table
+  // data" (more than 65536 records, or 16 MB of them, wholly past the end of
+  // the bytes), or the stream's read error for a short header.
   void Open();
+  // Rewrites the header's record count and length when they changed (unless
+  // ReadOnly), drops an unposted edit, frees the fields and the streams the
+  // table owns.
   void Close();
   bool Active() const { return FState != dsInactive; }
   void SetActive(bool on) { on ? Open() : Close(); }

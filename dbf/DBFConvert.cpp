@@ -56,6 +56,14 @@ int CurrentYear() {
   return tm.tm_year + 1900;
 }
 
+// A year written with at most two digits lies in the 100 years that begin
+// 50 years before the current one.
+int WindowYear(int y) {
+  int base = CurrentYear() - 50;
+  y += base / 100 * 100;
+  return y < base ? y + 100 : y;
+}
+
 void ScanBlanks(std::string_view s, size_t& pos) {
   while (pos < s.size() && s[pos] == ' ') ++pos;
 }
@@ -189,11 +197,7 @@ bool DBFScanDateDMY(std::string_view s, char sep, DATE& out) {
     return false;
   ScanBlanks(s, pos);
   if (pos != s.size()) return false;
-  if (yl <= 2) {  // two-digit year: the century window of 50 years
-    int current = CurrentYear();
-    y += current / 100 * 100;
-    if (y < current - 50) y += 100;
-  }
+  if (yl <= 2) y = WindowYear(y);
   return DBFEncodeDate(y, m, d, out);
 }
 
@@ -213,11 +217,7 @@ bool DBFScanDate(std::string_view text, const TDBFFormatSettings& fs, DATE& out)
   } else if (m < d) {  // month-day-year
     month = n[0], day = n[1];
   }
-  if (yl <= 2) {
-    int current = CurrentYear();
-    year += current / 100 * 100;
-    if (year < current - 50) year += 100;
-  }
+  if (yl <= 2) year = WindowYear(year);
   return DBFEncodeDate(year, month, day, out);
 }
 

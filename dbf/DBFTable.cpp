@@ -46,10 +46,12 @@ TFieldType KindOfLetter(char c) {
   }
 }
 
-// How many records past the end of the table's bytes a header may announce.
-// Such records read as blank live records; beyond this many the table is
-// refused, so that a few bytes cannot announce two billion records.
+// How many records, and how many bytes of them, may lie wholly past the end
+// of the table's bytes. Such records read as blank live records; beyond
+// these bounds the table is refused, so that a few bytes cannot announce two
+// billion records and keep a reader walking blanks.
 constexpr int64_t kMaxRecordsPastEnd = 65536;
+constexpr int64_t kMaxBytesPastEnd = 16 << 20;
 
 }  // namespace
 
@@ -141,7 +143,8 @@ void TDBF::Open() {
     if (FRecordCount < 0) throw EDBFError("Open: Invalid record count");
     int64_t size = FTable->GetSize();
     int64_t held = size > FHeaderSize ? (size - FHeaderSize + FRecordSize - 1) / FRecordSize : 0;
-    if (FRecordCount > held + kMaxRecordsPastEnd)
+    int64_t past = FRecordCount - held;
+    if (past > kMaxRecordsPastEnd || past * FRecordSize > kMaxBytesPastEnd)
       throw EDBFError("Open: Record count exceeds the table data");
     for (const TFieldDef& d : FFieldDefs.Items())
       if (d.DataType == ftMemo || d.DataType == ftBlob) {

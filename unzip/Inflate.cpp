@@ -159,6 +159,13 @@ int TInflater::FastCodes(const TDecodeTable& lit, const TDecodeTable& dist, bool
     cnt -= e.Bits;
     if (e.Op == opLiteral) {
       win[pos++] = uint8_t(e.Val);
+      // A second literal from the same refill: >= 40 bits are left.
+      e = lt[buf & lmask];
+      if (e.Op == opLiteral) {
+        buf >>= e.Bits;
+        cnt -= e.Bits;
+        win[pos++] = uint8_t(e.Val);
+      }
       continue;
     }
     if (e.Op == opEndOfBlock) {

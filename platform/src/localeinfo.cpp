@@ -18,8 +18,14 @@ std::map<LCTYPE, std::string>& Overrides() {
 
 // Order of the short date by the position of its day, month and year fields,
 // as LOCALE_IDATE gives it.
-const char* DateOrder(const std::string& fmt) {
-  size_t d = fmt.find_first_of("dD"), m = fmt.find('M'), y = fmt.find_first_of("yY");
+const char* DateOrder(const char* fmt) {
+  const char* d = std::strpbrk(fmt, "dD");
+  const char* m = std::strchr(fmt, 'M');
+  const char* y = std::strpbrk(fmt, "yY");
+  const char* end = fmt + std::strlen(fmt);
+  if (!d) d = end;
+  if (!m) m = end;
+  if (!y) y = end;
   if (y < d && y < m) return "2";
   if (m < d) return "0";
   return "1";
@@ -35,19 +41,22 @@ bool Lookup(LCTYPE item, bool noOverride, std::string& out) {
     out = it->second;
     return true;
   }
+  const char* def = nullptr;
   switch (item) {
-    case LOCALE_SDECIMAL: out = "."; return true;
-    case LOCALE_STHOUSAND: out = ","; return true;
-    case LOCALE_SDATE: out = "/"; return true;
-    case LOCALE_SSHORTDATE: out = "dd/MM/yyyy"; return true;
-    case LOCALE_SLONGDATE: out = "dd MMMM yyyy"; return true;
+    case LOCALE_SDECIMAL: def = "."; break;
+    case LOCALE_STHOUSAND: def = ","; break;
+    case LOCALE_SDATE: def = "/"; break;
+    case LOCALE_SSHORTDATE: def = "dd/MM/yyyy"; break;
+    case LOCALE_SLONGDATE: def = "dd MMMM yyyy"; break;
     case LOCALE_IDATE: {
       auto sd = ov.find(LOCALE_SSHORTDATE);
-      out = DateOrder(sd != ov.end() ? sd->second : std::string("dd/MM/yyyy"));
-      return true;
+      def = DateOrder(sd != ov.end() ? sd->second.c_str() : "dd/MM/yyyy");
+      break;
     }
   }
-  return false;
+  if (!def) return false;
+  out.assign(def, std::strlen(def));
+  return true;
 }
 
 }  // namespace

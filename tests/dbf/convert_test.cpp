@@ -51,6 +51,12 @@ TEST_F(DbfConvert, DatesAreReadDayMonthYear) {
   EXPECT_EQ(ReadOne('D', "00000000").vt, VT_NULL);
   EXPECT_EQ(ReadOne('D', "        ").vt, VT_NULL);
   EXPECT_EQ(ReadOne('D', "2000 1 5").Num, Ymd(2000, 1, 5));  // blanks before numbers
+  // A two-digit year lies within 50 years before now and 50 after.
+  int year;
+  int unused;
+  DBFDecodeDate(ReadOne('D', "  991231").Num, year, unused, unused);
+  EXPECT_EQ(year % 100, 99);
+  EXPECT_LT(std::abs(year - 2026), 60);
   try {
     ReadOne('D', "20001345");
     FAIL() << "no error";

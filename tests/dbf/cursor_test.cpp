@@ -202,6 +202,11 @@ TEST(DbfFaults, LyingHeadersFailAtOpen) {
   std::string huge = good;
   huge[4] = huge[5] = huge[6] = char(0xFF), huge[7] = 0x7F;  // two billion records
   EXPECT_FALSE(opens(huge));
+  std::string wide =
+      MakeTable({{"A", 'C', 255}, {"B", 'C', 255}, {"C", 'C', 255}}, {}, 0x57, 30000);
+  EXPECT_FALSE(opens(wide));  // 23 MB of blank records announced by 129 bytes
+  wide[4] = 100, wide[5] = 0;
+  EXPECT_TRUE(opens(wide));
   std::string negative = good;
   negative[7] = char(0x80);
   EXPECT_FALSE(opens(negative));
