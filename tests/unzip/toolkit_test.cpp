@@ -2,7 +2,11 @@
 // directory helpers of the ZIP component.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -190,15 +194,12 @@ TEST(Percent, RoundsHalfToEvenAndCaps) {
   EXPECT_EQ(ErrorOf([] { TotalPercent(6, 5); }), "Total Done more than total");
 }
 
-#ifndef _WIN32
-}  // namespace
-#include <unistd.h>
-namespace {
-
 TEST(Paths, ForceDirectoriesAndStrings) {
-  char tmpl[] = "/tmp/qrvx_force_XXXXXX";
-  ASSERT_TRUE(mkdtemp(tmpl));
-  std::string base = tmpl;
+  // A fresh directory (mkdtemp is not in the Windows runtime).
+  std::string base = (std::filesystem::temp_directory_path() /
+                      ("qrvx_force_" + std::to_string(std::random_device{}())))
+                         .string();
+  ASSERT_TRUE(std::filesystem::create_directories(base));
   ForceDirectories(base + "\\a\\b\\c\\");
   EXPECT_TRUE(DirectoryExists(base + "/a/b/c"));
   EXPECT_FALSE(FileExists(base + "/a/b/c"));
@@ -210,7 +211,5 @@ TEST(Paths, ForceDirectoriesAndStrings) {
   EXPECT_EQ(RightStr("abcdef", 2), "ef");
   std::system(("rm -rf " + base).c_str());
 }
-
-#endif
 
 }  // namespace
