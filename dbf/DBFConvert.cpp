@@ -12,9 +12,9 @@
 #include <windows.h>
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <ctime>
 
 #include "dbf/DBF.h"
 
@@ -50,10 +50,8 @@ int DaysInMonth(int y, int m) {
 }
 
 int CurrentYear() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  gmtime_r(&now, &tm);
-  return tm.tm_year + 1900;
+  auto today = std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now());
+  return static_cast<int>(std::chrono::year_month_day{today}.year());
 }
 
 // A year written with at most two digits lies in the 100 years that begin
@@ -266,6 +264,7 @@ std::string DBFDateToYYYYMMDD(DATE date) {
 // The value of column in buf. Reads only inside the record.
 bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
                       TDBFValue* dest) const {
+  if (column < 0 || column >= static_cast<int>(FOffsets.size())) return false;
   const char* rec = buf.Data.data();
   int start = 1 + FOffsets[column];
   int len = FLengths[column];

@@ -172,6 +172,7 @@ void TDBF::Open() {
 }
 
 void TDBF::ReadColumns() {
+  FFilterExpr.reset();  // parsed against the columns of the table opened before
   FFieldDefs.Clear();
   FOffsets.clear();
   FLengths.clear();

@@ -1,11 +1,8 @@
 // IUnknown and IDispatch of the receiver object when it is used directly
 // (tests, the command-line front end). Reference counting and the interfaces
-// it answers; dispatch by name needs the type information of the COM server.
+// it answers; dispatch by name needs the type information of the COM server
+// (TAutoAcceptor in ComServ.cpp), which also converts escaping exceptions.
 #include "receiver/Acceptors.h"
-
-HRESULT HandleSafeCallException(const std::exception*) {
-  return E_UNEXPECTED;
-}
 
 HRESULT TAcceptor::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;

@@ -114,7 +114,7 @@ int TAcceptor::FindColumn(const TDBF& table, const VARIANT& id) {
   if (IsIndexType(id.vt)) {
     VARIANT v;
     VariantInit(&v);
-    if (FAILED(VariantChangeType(&v, &id, 0, VT_I4))) return -1;
+    if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&id), 0, VT_I4))) return -1;
     return v.lVal >= 0 && v.lVal < defs.Count() ? static_cast<int>(v.lVal) : -1;
   }
   std::string name;

@@ -55,7 +55,7 @@ int ResolveIdentifier(const VARIANT& id, size_t count, NameOf nameOf) {
     case VT_UI1: {
       VARIANT v;
       VariantInit(&v);
-      if (FAILED(VariantChangeType(&v, &id, 0, VT_I4))) return -1;
+      if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&id), 0, VT_I4))) return -1;
       return v.lVal >= 0 && static_cast<size_t>(v.lVal) < count ? static_cast<int>(v.lVal) : -1;
     }
     default: break;
@@ -97,7 +97,7 @@ std::string BstrToAnsi(BSTR b) {
 bool IdentifierText(const VARIANT& id, std::string* text) {
   VARIANT v;
   VariantInit(&v);
-  if (FAILED(VariantChangeType(&v, &id, 0, VT_BSTR))) return false;
+  if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&id), 0, VT_BSTR))) return false;
   std::string s = BstrToAnsi(v.bstrVal);
   VariantClear(&v);
   *text = FoldLower(TrimBlanks(s));
@@ -182,7 +182,7 @@ void TAcceptor::Intake(const VARIANT& request, std::string* body) const {
   }
   VARIANT text;
   VariantInit(&text);
-  if (FAILED(VariantChangeType(&text, &request, 0, VT_BSTR)))
+  if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&request), 0, VT_BSTR)))
     throw Exception("Invalid variant type conversion");
   try {
     *body = BstrToAnsi(text.bstrVal);

@@ -4,7 +4,6 @@
 // through the final Value parameter.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
 
 // {3C86BF94-8932-4E97-9B38-66C71EEA9A7E}

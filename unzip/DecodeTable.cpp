@@ -5,6 +5,8 @@
 
 #include <new>
 
+#include "common/ServerMessageBox.h"
+
 namespace {
 
 void* DefaultAlloc(size_t bytes) {
@@ -133,7 +135,7 @@ int BuildDecodeTable(const uint8_t* lengths, unsigned count, unsigned s, const u
       if (total > 0xFFFF) return btOverSubscribed;
       t = static_cast<TCodeEntry*>(gAlloc(total * sizeof(TCodeEntry)));
       if (!t) {
-        MessageBoxA(nullptr, "*** inflate out of memory ***", "Error", MB_OK);
+        ServerMessageBox(nullptr, "*** inflate out of memory ***", "Error", MB_OK);
         return btOutOfMemory;
       }
       for (size_t i = 0; i < total; ++i) t[i] = TCodeEntry{opInvalid, uint8_t(root), 0};

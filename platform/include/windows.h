@@ -14,3 +14,8 @@
 #include "win/volumes.h"
 #include "win/messages.h"
 #include "win/filetime.h"
+#include "win/synchapi.h"
+#include "win/libloader.h"
+#include "win/registry.h"
+#include "win/typeinfo.h"
+#include "win/combase.h"

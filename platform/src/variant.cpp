@@ -575,7 +575,7 @@ WINOLEAUTAPI VariantClear(VARIANTARG* pvarg) {
  * VariantCopy: dest becomes a deep copy of src (a by-reference variant is
  * copied as the reference).
  */
-WINOLEAUTAPI VariantCopy(VARIANTARG* dst, const VARIANTARG* src) {
+WINOLEAUTAPI VariantCopy(VARIANTARG* dst, VARIANTARG* src) {
   if (!dst || !src) return E_INVALIDARG;
   if (!VARIANT_ValidType(src->vt)) return DISP_E_BADVARTYPE;
   if (dst == src) return S_OK;
@@ -604,7 +604,7 @@ WINOLEAUTAPI VariantCopy(VARIANTARG* dst, const VARIANTARG* src) {
  * VariantCopyInd: like VariantCopy, but a by-reference source is copied
  * as the value it refers to.
  */
-WINOLEAUTAPI VariantCopyInd(VARIANT* dst, const VARIANTARG* src) {
+WINOLEAUTAPI VariantCopyInd(VARIANT* dst, VARIANTARG* src) {
   if (!dst || !src) return E_INVALIDARG;
   if (!(src->vt & VT_BYREF)) return VariantCopy(dst, src);
   if (!VARIANT_ValidType(src->vt)) return DISP_E_BADVARTYPE;
@@ -666,7 +666,7 @@ WINOLEAUTAPI VariantCopyInd(VARIANT* dst, const VARIANTARG* src) {
  * object gives its value property. NULL converts to nothing but VT_NULL.
  * NOTES: date text is not parsed (DISP_E_TYPEMISMATCH).
  */
-WINOLEAUTAPI VariantChangeTypeEx(VARIANTARG* dst, const VARIANTARG* src, LCID, USHORT flags,
+WINOLEAUTAPI VariantChangeTypeEx(VARIANTARG* dst, VARIANTARG* src, LCID, USHORT flags,
                                  VARTYPE vt) {
   if (!dst || !src) return E_INVALIDARG;
   if (!VARIANT_ValidType(src->vt)) return DISP_E_BADVARTYPE;
@@ -688,6 +688,6 @@ WINOLEAUTAPI VariantChangeTypeEx(VARIANTARG* dst, const VARIANTARG* src, LCID, U
   return S_OK;
 }
 
-WINOLEAUTAPI VariantChangeType(VARIANTARG* dst, const VARIANTARG* src, USHORT flags, VARTYPE vt) {
+WINOLEAUTAPI VariantChangeType(VARIANTARG* dst, VARIANTARG* src, USHORT flags, VARTYPE vt) {
   return VariantChangeTypeEx(dst, src, 0, flags, vt);
 }

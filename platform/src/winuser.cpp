@@ -20,3 +20,23 @@ extern "C" void WINAPI OutputDebugStringA(LPCSTR s) {
   std::fprintf(stderr, "%s", s ? s : "");
   std::fflush(stderr);
 }
+
+extern "C" HWINSTA WINAPI GetProcessWindowStation() {
+  static int station;
+  return &station;
+}
+
+extern "C" BOOL WINAPI GetUserObjectInformationA(HANDLE obj, int index, PVOID info, DWORD length,
+                                                 LPDWORD needed) {
+  if (needed) *needed = sizeof(USEROBJECTFLAGS);
+  if (obj != GetProcessWindowStation() || index != UOI_FLAGS) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!info || length < sizeof(USEROBJECTFLAGS)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  *static_cast<USEROBJECTFLAGS*>(info) = USEROBJECTFLAGS{FALSE, FALSE, 0};
+  return TRUE;
+}

@@ -17,9 +17,21 @@ DATE Ymd(int y, int m, int d) {
   return v;
 }
 
+// Sets one of the user's settings through the stand-in's hook; false where
+// there is none (Windows), and the test ends there.
+bool SetUserSetting(LCTYPE item, const char* value) {
+#ifdef _WIN32
+  (void)item, (void)value;
+  return false;
+#else
+  QrvxSetLocaleInfo(item, value);
+  return true;
+#endif
+}
+
 class DbfConvert : public testing::Test {
  protected:
-  void TearDown() override { QrvxSetLocaleInfo(0, nullptr); }
+  void TearDown() override { SetUserSetting(0, nullptr); }
 };
 
 TEST_F(DbfConvert, TextIsTrimmedOfSpacesAndControlBytes) {
@@ -39,7 +51,7 @@ TEST_F(DbfConvert, NumbersFollowTheUserDecimalSeparator) {
   EXPECT_EQ(ReadOne('N', "      ").vt, VT_NULL);
   EXPECT_EQ(ReadOne('N', " 1.2.3").vt, VT_NULL);
   EXPECT_EQ(ReadOne('N', "   inf").vt, VT_NULL);
-  QrvxSetLocaleInfo(LOCALE_SDECIMAL, ",");
+  if (!SetUserSetting(LOCALE_SDECIMAL, ",")) return;
   EXPECT_EQ(ReadOne('N', " 12.50", 2).Num, 12.5);
   EXPECT_EQ(ReadOne('N', "   1,5").Num, 1.5);
 }
@@ -65,8 +77,8 @@ TEST_F(DbfConvert, DatesAreReadDayMonthYear) {
   }
   // The user's date separator builds the text; the user's short date
   // format (month first here) is not used for it.
-  QrvxSetLocaleInfo(LOCALE_SDATE, ".");
-  QrvxSetLocaleInfo(LOCALE_SSHORTDATE, "MM.dd.yyyy");
+  if (!SetUserSetting(LOCALE_SDATE, ".")) return;
+  SetUserSetting(LOCALE_SSHORTDATE, "MM.dd.yyyy");
   EXPECT_EQ(ReadOne('D', "20001231").Num, Ymd(2000, 12, 31));
   EXPECT_THROW(ReadOne('D', "20000230"), EConvertError);
 }
@@ -122,7 +134,9 @@ TEST_F(DbfConvert, ValuesAsAutomationVariants) {
   VARIANT v;
   ASSERT_EQ(DBFValueToVariant(TDBFValue::String("Ab\xE9"), &v), S_OK);
   ASSERT_EQ(v.vt, VT_BSTR);
-  EXPECT_EQ(std::u16string(v.bstrVal, SysStringLen(v.bstrVal)), u"Ab\u00E9");
+  std::u16string text;
+  for (UINT i = 0; i < SysStringLen(v.bstrVal); ++i) text += static_cast<char16_t>(v.bstrVal[i]);
+  EXPECT_EQ(text, u"Ab\u00E9");
   VariantClear(&v);
   ASSERT_EQ(DBFValueToVariant(TDBFValue::Date(Ymd(2000, 1, 1)), &v), S_OK);
   EXPECT_EQ(v.vt, VT_DATE);
@@ -156,7 +170,7 @@ TEST_F(DbfConvert, WritingNumbers) {
   EXPECT_EQ(WriteOne({"N", 'N', 8, 2}, TDBFValue::Float(-1.5)), "   -1.50");
   EXPECT_EQ(WriteOne({"N", 'N', 5, 0}, TDBFValue::Float(42)), "   42");
   EXPECT_EQ(WriteOne({"N", 'N', 5, 0}, TDBFValue::Null()), "     ");
-  QrvxSetLocaleInfo(LOCALE_SDECIMAL, ",");
+  if (!SetUserSetting(LOCALE_SDECIMAL, ",")) return;
   EXPECT_EQ(WriteOne({"N", 'N', 6, 2}, TDBFValue::Float(3.25)), "  3.25");
   EXPECT_EQ(WriteOne({"N", 'N', 6, 2}, TDBFValue::String("3,5")), "  3.50");
 }
@@ -169,7 +183,9 @@ TEST_F(DbfConvert, WritingTextDatesAndLogicals) {
   CharToOemBuffA(oem.data(), oem.data(), 1);
   EXPECT_EQ(WriteOne({"C", 'C', 1}, TDBFValue::String("\xE9"), 0x03), oem);
   EXPECT_EQ(WriteOne({"D", 'D', 8}, TDBFValue::Date(Ymd(1999, 7, 4))), "19990704");
+#ifndef _WIN32  // text is read in the user's short date format, dd/MM/yyyy here
   EXPECT_EQ(WriteOne({"D", 'D', 8}, TDBFValue::String("04/07/1999")), "19990704");
+#endif
   EXPECT_EQ(WriteOne({"D", 'D', 8}, TDBFValue::Null()), "        ");
   EXPECT_EQ(WriteOne({"L", 'L', 1}, TDBFValue::Boolean(true)), "T");
   EXPECT_EQ(WriteOne({"L", 'L', 1}, TDBFValue::Boolean(false)), "F");

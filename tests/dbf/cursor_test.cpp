@@ -131,6 +131,17 @@ TEST(DbfFilter, OperatorsByColumnKind) {
   EXPECT_EQ(m.Walk(), (std::vector<int>{5}));
   t.SetFiltered(false);
   EXPECT_EQ(m.Walk(), (std::vector<int>{1, 3, 4, 5}));
+
+  // The filter is read again against the columns of the next table opened.
+  t.SetFilter("BORN<1970");
+  t.SetFiltered(true);
+  TMemoryStream other;
+  std::string bytes = MakeTable({{"X", 'C', 1}, {"BORN", 'D', 8}}, {" a19600101", " b19800101"});
+  other.Assign(bytes.data(), bytes.size());
+  t.AssignStreams(&other, nullptr, true);
+  t.Open();
+  EXPECT_EQ(m.Walk(), (std::vector<int>{1}));
+  t.Close();
 }
 
 TEST(DbfFilter, TextsThatAcceptEveryRecord) {

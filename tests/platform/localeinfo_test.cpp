@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#ifndef _WIN32  // the stand-in's defaults and its test hook
 namespace {
 
 std::string Item(LCTYPE item) {
@@ -37,3 +38,4 @@ TEST(LocaleInfo, DefaultsBufferRulesAndOverrides) {
 }
 
 }  // namespace
+#endif

@@ -3,6 +3,8 @@
 // stand-in is checked against it.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "support/Automation.h"
 
 TEST(Bstr, CarriesItsByteCountAndAnyBytes) {

@@ -1,9 +1,9 @@
 // Test helpers for calling automation members: owning VARIANTs and strings.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>

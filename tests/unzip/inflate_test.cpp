@@ -15,7 +15,7 @@
 
 namespace {
 
-std::vector<uint8_t> TextLike(size_t n, uint32_t seed) {
+[[maybe_unused]] std::vector<uint8_t> TextLike(size_t n, uint32_t seed) {
   static const char* kWords[] = {
       "the ",  "upload ", "form ",  "field ", "archive ", "entry ",  "data ", "of ",   "<td>",
       "</td>", "\r\n",    "value=", "42 ",    "script ",  "server ", "name ", "file ", "and "};
@@ -120,7 +120,11 @@ TEST(DecodeTable, OutOfMemoryShowsTheMessageBox) {
   std::string err = testing::internal::GetCapturedStderr();
   SetDecodeTableAllocator(nullptr);
   EXPECT_EQ(r, btOutOfMemory);
+#ifndef _WIN32
+  // Without a desktop the message goes to the debugger output, which the
+  // platform layer writes to standard error (Windows keeps it elsewhere).
   EXPECT_NE(err.find("[Error] *** inflate out of memory ***"), std::string::npos);
+#endif
   EXPECT_TRUE(fixed.Failed);
   EXPECT_TRUE(fixed.Writes.empty());
 }

@@ -1,9 +1,12 @@
 // Lists, buffered streams, message tables, name patterns, percentages and
 // directory helpers of the ZIP component.
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -192,9 +195,11 @@ TEST(Percent, RoundsHalfToEvenAndCaps) {
 }
 
 TEST(Paths, ForceDirectoriesAndStrings) {
-  char tmpl[] = "/tmp/qrvx_force_XXXXXX";
-  ASSERT_TRUE(mkdtemp(tmpl));
-  std::string base = tmpl;
+  // A fresh directory (mkdtemp is not in the Windows runtime).
+  std::string base = (std::filesystem::temp_directory_path() /
+                      ("qrvx_force_" + std::to_string(std::random_device{}())))
+                         .string();
+  ASSERT_TRUE(std::filesystem::create_directories(base));
   ForceDirectories(base + "\\a\\b\\c\\");
   EXPECT_TRUE(DirectoryExists(base + "/a/b/c"));
   EXPECT_FALSE(FileExists(base + "/a/b/c"));

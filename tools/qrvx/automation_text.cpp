@@ -70,7 +70,7 @@ nlohmann::ordered_json VariantToJson(const VARIANT& v) {
     default: {
       VARIANT text;
       VariantInit(&text);
-      if (FAILED(VariantChangeType(&text, &v, 0, VT_BSTR))) return nullptr;
+      if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&v), 0, VT_BSTR))) return nullptr;
       return TakeUtf8(text.bstrVal);
     }
   }

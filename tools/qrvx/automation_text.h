@@ -1,7 +1,6 @@
 // Text and values at the automation boundary, as the front end prints them.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
 
 #include <nlohmann/json.hpp>

@@ -78,7 +78,7 @@ typedef union _LARGE_INTEGER {
 typedef struct _FILETIME {
   DWORD dwLowDateTime;
   DWORD dwHighDateTime;
-} FILETIME, *LPFILETIME;
+} FILETIME, *LPFILETIME, *PFILETIME;
 
 typedef struct _SYSTEMTIME {
   WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;

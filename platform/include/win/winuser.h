@@ -32,3 +32,18 @@
 
 extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 extern "C" void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
+
+// Window stations: the stand-in's process runs without a desktop, so its
+// window station is not visible (UOI_FLAGS gives dwFlags 0).
+typedef HANDLE HWINSTA;
+#define UOI_FLAGS 1
+#define WSF_VISIBLE 0x0001L
+#define MB_SETFOREGROUND 0x00010000L
+typedef struct tagUSEROBJECTFLAGS {
+  BOOL fInherit;
+  BOOL fReserved;
+  DWORD dwFlags;
+} USEROBJECTFLAGS, *PUSEROBJECTFLAGS;
+extern "C" HWINSTA WINAPI GetProcessWindowStation();
+extern "C" BOOL WINAPI GetUserObjectInformationA(HANDLE hObj, int nIndex, PVOID pvInfo,
+                                                 DWORD nLength, LPDWORD lpnLengthNeeded);
