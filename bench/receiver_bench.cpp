@@ -7,6 +7,7 @@
 // (/proc/self/status VmHWM, reset through /proc/self/clear_refs) while
 // ProcessRequest runs, beside the caller's byte array.
 #include <windows.h>
+
 #include <oleauto.h>
 
 #include <chrono>
@@ -106,10 +107,11 @@ void Run(const char* label, const std::string& body) {
     delete acc;
   }
   VariantClear(&arg);
-  std::printf("%-22s %8.1f MB  %5zu vars %2zu files  ProcessRequest %8.1f MB/s  "
-              "memcpy %8.1f MB/s  memmem %8.1f MB/s  peak +%.1f MB (%.2fx body)\n",
-              label, mb, vars, files, mb / best, mb / memcpySec, mb / memmemSec, peakKb / 1024.0,
-              peakKb * 1024.0 / body.size());
+  std::printf(
+      "%-22s %8.1f MB  %5zu vars %2zu files  ProcessRequest %8.1f MB/s  "
+      "memcpy %8.1f MB/s  memmem %8.1f MB/s  peak +%.1f MB (%.2fx body)\n",
+      label, mb, vars, files, mb / best, mb / memcpySec, mb / memmemSec, peakKb / 1024.0,
+      peakKb * 1024.0 / body.size());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // that reads what was received. The first byte chooses how the body is passed
 // (byte array or string) and is not part of it.
 #include <windows.h>
+
 #include <oleauto.h>
 
 #include <cstdint>

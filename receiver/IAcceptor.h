@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <oleauto.h>
+
 // {3C86BF94-8932-4E97-9B38-66C71EEA9A7E}
 extern "C" const GUID LIBID_QRVX;
 // {B48D6CB4-E63B-491E-958F-B90774817DB8}

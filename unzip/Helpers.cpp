@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <utility>
 
 #include "common/Classes.h"
 

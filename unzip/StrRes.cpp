@@ -5,12 +5,15 @@
 
 #include "common/Classes.h"
 
+#ifdef _WIN32
+extern "C" IMAGE_DOS_HEADER __ImageBase;  // the module this code is linked into
+#endif
+
 namespace {
 
 const char kTableType[] = "S_StringTable";
 
 #ifdef _WIN32
-extern "C" IMAGE_DOS_HEADER __ImageBase;
 HMODULE OwnModule() {
   return reinterpret_cast<HMODULE>(&__ImageBase);
 }

@@ -99,7 +99,7 @@ inline void UpdateKeys(uint32_t* k, uint8_t c) {
 }
 
 inline uint8_t KeyStreamByte(const uint32_t* k) {
-  uint16_t t = static_cast<uint16_t>(k[2] | 2);
+  uint32_t t = (k[2] | 2) & 0xFFFF;  // unsigned: the product needs 32 bits
   return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
 }
 
@@ -198,39 +198,21 @@ int TUnZip::ExtractSelected() {
       if (!DirectoryExists(FDestDir)) ForceDirectories(FDestDir);
       ChDir(FDestDir);
     }
+    // Targets are formed from DestDir, which is now current: a relative
+    // DestDir is taken as the directory it named before.
+    bool absolute = !FDestDir.empty() && (FDestDir[0] == '\\' || FDestDir[0] == '/' ||
+                                          (FDestDir.size() > 1 && FDestDir[1] == ':'));
+    FRunDestDir = FDestDir.empty() || absolute ? FDestDir : GetCurrentDir();
     // A spanned archive is read in archive order, volume after volume.
     if (spanned && SortMode != ByNone) {
       ApplySortMode(ByNone);
       modeChanged = true;
     }
-    FResult = EntryCount();
-    FTotal = FDone = 0;
-    for (int i = 0; i < EntryCount(); ++i) {
-      TZipHeaderInfo* e = FView->Entry(i);
-      e->Selected = DoAll;
-      if (!e->FileName().empty() || RecreateDirs) {
-        for (const std::string& line : FilesList) {
-          const std::string& name =
-              line.find('\\') != std::string::npos ? e->Directory() + e->FileName() : e->FileName();
-          if (WildcardMatch(line, name)) {
-            e->Selected = true;
-            break;
-          }
-        }
-        if (e->Selected)
-          FTotal += e->UnpackedSize;
-        else
-          --FResult;
-      } else {
-        e->Selected = false;
-        --FResult;
-      }
-    }
+    std::vector<int> run = Select();
     bool stop = false;
     if (OnStartUnZipInfo) OnStartUnZipInfo(this, FResult, FTotal, stop);
     if (FResult > 0 && !stop) {
-      for (int i = 0; i < EntryCount(); ++i) {
-        if (!DoAll && !FView->Entry(i)->Selected) continue;
+      for (int i : run) {
         do ExtractEntry(i);
         while (FRetry);
       }
@@ -247,6 +229,78 @@ int TUnZip::ExtractSelected() {
   return FResult;
 }
 
+namespace {
+
+// A pattern that WildcardMatch reads as plain text: it matches a file name
+// exactly when both are equal but for the case of ASCII letters.
+bool IsLiteral(const std::string& p) {
+  return !p.empty() && p.find_first_of("*?[\\") == std::string::npos;
+}
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return s;
+}
+
+}  // namespace
+
+// Marks the entries of the run as Selected, sets the run's result (the number
+// selected) and its selected total; gives the indexes to extract.
+//
+// The receiver extracts an archive one entry at a time by its name, so a
+// plain name is looked up in an index of the file names instead of being
+// matched against every entry: an archive of many entries stays linear.
+std::vector<int> TUnZip::Select() {
+  for (TZipHeaderInfo* e : FLastSelected) e->Selected = false;
+  FLastSelected.clear();
+  FResult = EntryCount();
+  FTotal = FDone = 0;
+  std::vector<int> run;
+  if (!DoAll && FilesList.size() == 1 && IsLiteral(FilesList[0])) {
+    if (FIndexView != FView || FIndexCount != EntryCount()) {
+      FNameIndex.clear();
+      for (int i = 0; i < EntryCount(); ++i)
+        FNameIndex[LowerAscii(FView->Entry(i)->FileName())].push_back(i);
+      FIndexView = FView;
+      FIndexCount = EntryCount();
+    }
+    auto it = FNameIndex.find(LowerAscii(FilesList[0]));
+    if (it != FNameIndex.end()) run = it->second;
+    for (int i : run) {
+      TZipHeaderInfo* e = FView->Entry(i);
+      e->Selected = true;
+      FLastSelected.push_back(e);
+      FTotal += e->UnpackedSize;
+    }
+    FResult = static_cast<int>(run.size());
+    return run;
+  }
+  for (int i = 0; i < EntryCount(); ++i) {
+    TZipHeaderInfo* e = FView->Entry(i);
+    e->Selected = DoAll;
+    if (!e->FileName().empty() || RecreateDirs) {
+      for (const std::string& line : FilesList) {
+        bool whole = line.find('\\') != std::string::npos;
+        if (WildcardMatch(line, whole ? e->Directory() + e->FileName() : e->FileName())) {
+          e->Selected = true;
+          break;
+        }
+      }
+      if (e->Selected)
+        FTotal += e->UnpackedSize;
+      else
+        --FResult;
+    } else {
+      e->Selected = false;
+      --FResult;
+    }
+    if (e->Selected) FLastSelected.push_back(e);
+    if (DoAll || e->Selected) run.push_back(i);
+  }
+  return run;
+}
+
 // The directory for an entry's file in file mode, ending with "\" (or empty:
 // the current directory). Stored directories never lead outside DestDir (or,
 // with DestDir empty, the current directory).
@@ -258,10 +312,10 @@ bool TUnZip::FormTarget(int index, std::string& path) {
       d.erase(0, FRootDir.size());
     if (d.size() >= 2 && d[1] == ':') d.erase(0, 2);  // a drive goes below DestDir
     d = DropLeadingSeparators(d);                     // so does an absolute path
-    path = FDestDir.empty() ? d : FDestDir + "\\" + d;
+    path = FRunDestDir.empty() ? d : FRunDestDir + "\\" + d;
     if (!path.empty() && !DirectoryExists(path)) ForceDirectories(path);
   } else {
-    path = FDestDir.empty() ? std::string() : FDestDir + "\\";
+    path = FRunDestDir.empty() ? std::string() : FRunDestDir + "\\";
   }
   return true;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/Classes.h"
@@ -132,6 +133,7 @@ class TUnZip : private TUnZipRunHost {
   void CheckIndex(int index) const;
 
   int ExtractSelected();
+  std::vector<int> Select();
   void ExtractEntry(int index);
   bool CheckPassword();
   void Decrypt(uint8_t* buf, int32_t n);
@@ -139,6 +141,7 @@ class TUnZip : private TUnZipRunHost {
   bool FormTarget(int index, std::string& target);
 
   std::string FZipName, FDestDir, FRootDir;
+  std::string FRunDestDir;           // DestDir of the current run, absolute when it was relative
   TStream* FArchive = nullptr;       // the open archive stream (or volume)
   TStream* FCallerStream = nullptr;  // the stream given through SetArchiveStream
   bool FIsCallerStream = false;
@@ -159,4 +162,10 @@ class TUnZip : private TUnZipRunHost {
   int FResult = 0;
   bool FRetry = false;
   TRunContext* FCtx = nullptr;
+  // Entries marked Selected by the last run, and an index of the view's file
+  // names (lower-cased) for runs that ask for one plain name.
+  std::vector<TZipHeaderInfo*> FLastSelected;
+  std::unordered_map<std::string, std::vector<int>> FNameIndex;
+  const TSortedZip* FIndexView = nullptr;
+  int FIndexCount = -1;
 };

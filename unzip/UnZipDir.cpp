@@ -1,8 +1,11 @@
 // TUnZip: properties, the archive stream, the directory and comments.
+#include <windows.h>
+// The dialog headers need <windows.h> first.
 #include <commdlg.h>
 #include <shlobj.h>
-#include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "unzip/BufStream.h"
@@ -133,6 +136,9 @@ void TUnZip::FreeArchiveStream() {
 }
 
 void TUnZip::FreeDirectory() {
+  FLastSelected.clear();
+  FNameIndex.clear();
+  FIndexView = nullptr;
   if (FView != FEntries) delete FView;
   FView = nullptr;
   delete FEntries;
@@ -270,12 +276,11 @@ bool TUnZip::ScanLocalHeaders() {
   uint8_t b;
   while (matched < 4) {
     if (FArchive->Read(&b, 1) != 1) return false;
-    if (b == kSig[matched]) {
+    if (b != 'P' && ++others % 10240 == 0) ProcessMessages();
+    if (b == kSig[matched])
       ++matched;
-      continue;
-    }
-    matched = b == 'P' ? 1 : 0;  // a mismatch restarts at this byte
-    if (!matched && ++others % 10240 == 0) ProcessMessages();
+    else
+      matched = b == 'P' ? 1 : 0;  // a mismatch restarts at this byte
   }
   FArchive->Seek(-4, soFromCurrent);
   FEntries = new TSortedZip(ByNone, ErrorDup, true);
@@ -297,6 +302,8 @@ bool TUnZip::ScanLocalHeaders() {
 }
 
 void TUnZip::ApplySortMode(TZipSortMode mode) {
+  FNameIndex.clear();
+  FIndexView = nullptr;
   if (FView != FEntries) delete FView;
   FView = FEntries;
   if (mode != ByNone && FEntries) {

@@ -181,7 +181,7 @@ void TZipHeaderInfo::WriteData(TStream& s) const {
 }
 
 void TZipHeaderInfo::ReadData(TStream& s) {
-  uint8_t b[44];
+  uint8_t b[46];
   s.ReadBuffer(b, sizeof b);
   const uint8_t* p = b;
   auto get16 = [&p] {

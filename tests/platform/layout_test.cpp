@@ -1,8 +1,9 @@
 // Layouts and conversions the rest of the code relies on, checked the same way
 // natively (against our stand-in) and cross-built under Wine (against the
 // real system libraries): where the two disagree, the stand-in is wrong.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstring>

@@ -1,7 +1,7 @@
 // qrvx unzip: listing, testing and extracting from the command line.
 #include "tests/unzip/unzip_support.h"
 
-#ifdef QRVX_CLI
+#if defined(QRVX_CLI) && !defined(_WIN32)
 namespace {
 
 std::string Qrvx(const std::string& args, int* code) {

@@ -6,6 +6,8 @@
 
 #include "tests/unzip/unzip_support.h"
 
+// Files, tools and shells of a POSIX system.
+#ifndef _WIN32
 namespace {
 
 std::string Listing(const std::string& dir) {
@@ -80,6 +82,15 @@ TEST(Files, DirectoriesRootDirAndEmptyDestDir) {
   OpenBytes(w, MakeZip({{"docs/sub/a.txt", "A"}, {"other/b.txt", "B"}}));
   EXPECT_EQ(ExtractFiles(w), 2);
   EXPECT_EQ(Listing(t3.Path), "./a.txt ./b.txt ");
+  // A relative DestDir names a directory below the current one, also while
+  // it is made current for the run.
+  w.SetDestDir("rel\\deeper");
+  w.RecreateDirs = true;
+  EXPECT_EQ(ExtractFiles(w), 2);
+  EXPECT_EQ(Listing(t3.Path + "/rel"),
+            "./deeper ./deeper/docs ./deeper/docs/sub ./deeper/docs/sub/a.txt ./deeper/other "
+            "./deeper/other/b.txt ");
+  EXPECT_EQ(Shell("pwd"), t3.Path + "\n");  // the current directory is given back
   back.pop_back();
   ASSERT_EQ(chdir(back.c_str()), 0);
 }
@@ -161,3 +172,4 @@ TEST(Files, AttributesTimesAndFailedEntries) {
 }
 
 }  // namespace
+#endif

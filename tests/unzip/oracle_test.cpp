@@ -6,6 +6,8 @@
 
 #include "tests/unzip/unzip_support.h"
 
+// Files, tools and shells of a POSIX system.
+#ifndef _WIN32
 namespace {
 
 bool Have(const char* tool) {
@@ -132,3 +134,4 @@ TEST(Oracle, PythonZipfileStoredAndDeflated) {
 }
 
 }  // namespace
+#endif

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -122,6 +121,9 @@ inline std::string MakeZip(const std::vector<TFakeEntry>& entries, std::vector<i
   return out + comment;
 }
 
+#ifndef _WIN32
+#include <unistd.h>
+
 // A fresh directory under /tmp, removed at the end of the test.
 struct TTempDir {
   TTempDir() {
@@ -144,3 +146,4 @@ inline std::string Shell(const std::string& cmd, int* status = nullptr) {
   if (status) *status = st;
   return out;
 }
+#endif  // _WIN32

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <oleauto.h>
+
 #include <nlohmann/json.hpp>
 #include <string>
 
