@@ -129,7 +129,7 @@ void TComServer::UpdateRegistry(bool Register) {
   if (Register) {
     if (FTypeLib) {
       std::string file = ModuleFileName();
-      std::string dir = file.substr(0, file.find_last_of('\\') + 1);
+      std::string dir = file.substr(0, file.find_last_of("\\/") + 1);
       BSTR wfile = AnsiToOle(file);
       BSTR wdir = AnsiToOle(dir);
       HRESULT hr = RegisterTypeLib(FTypeLib, wfile, wdir);

@@ -7,27 +7,32 @@
 #include <cstdint>
 #include <thread>
 
-static_assert(sizeof(std::atomic<uintptr_t>) == sizeof(PVOID));
-
 namespace {
 
 constexpr uintptr_t kWriter = uintptr_t(1) << (sizeof(uintptr_t) * 8 - 1);
 
-std::atomic<uintptr_t>& Word(PSRWLOCK lock) {
-  return *reinterpret_cast<std::atomic<uintptr_t>*>(&lock->Ptr);
+std::atomic_ref<PVOID> Word(PSRWLOCK lock) {
+  return std::atomic_ref<PVOID>(lock->Ptr);
 }
 
-std::atomic<LONG>& Ref(LONG volatile* p) {
-  return *reinterpret_cast<std::atomic<LONG>*>(const_cast<LONG*>(p));
+std::atomic_ref<LONG> Ref(LONG volatile* p) {
+  return std::atomic_ref<LONG>(*const_cast<LONG*>(p));
+}
+
+PVOID AsPtr(uintptr_t v) {
+  return reinterpret_cast<PVOID>(v);
+}
+uintptr_t AsWord(PVOID p) {
+  return reinterpret_cast<uintptr_t>(p);
 }
 
 }  // namespace
 
 extern "C" LONG WINAPI InterlockedIncrement(LONG volatile* addend) {
-  return ++Ref(addend);
+  return Ref(addend).fetch_add(1) + 1;
 }
 extern "C" LONG WINAPI InterlockedDecrement(LONG volatile* addend) {
-  return --Ref(addend);
+  return Ref(addend).fetch_sub(1) - 1;
 }
 extern "C" LONG WINAPI InterlockedExchange(LONG volatile* target, LONG value) {
   return Ref(target).exchange(value);
@@ -38,27 +43,32 @@ extern "C" void WINAPI InitializeSRWLock(PSRWLOCK lock) {
 }
 
 extern "C" void WINAPI AcquireSRWLockShared(PSRWLOCK lock) {
-  auto& w = Word(lock);
+  auto w = Word(lock);
   for (;;) {
-    uintptr_t v = w.load(std::memory_order_relaxed);
-    if (!(v & kWriter) && w.compare_exchange_weak(v, v + 1, std::memory_order_acquire)) return;
+    PVOID v = w.load(std::memory_order_relaxed);
+    if (!(AsWord(v) & kWriter) &&
+        w.compare_exchange_weak(v, AsPtr(AsWord(v) + 1), std::memory_order_acquire))
+      return;
     std::this_thread::yield();
   }
 }
 
 extern "C" void WINAPI ReleaseSRWLockShared(PSRWLOCK lock) {
-  Word(lock).fetch_sub(1, std::memory_order_release);
+  auto w = Word(lock);
+  PVOID v = w.load(std::memory_order_relaxed);
+  while (!w.compare_exchange_weak(v, AsPtr(AsWord(v) - 1), std::memory_order_release)) {
+  }
 }
 
 extern "C" void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock) {
-  auto& w = Word(lock);
+  auto w = Word(lock);
   for (;;) {
-    uintptr_t v = 0;
-    if (w.compare_exchange_weak(v, kWriter, std::memory_order_acquire)) return;
+    PVOID v = nullptr;
+    if (w.compare_exchange_weak(v, AsPtr(kWriter), std::memory_order_acquire)) return;
     std::this_thread::yield();
   }
 }
 
 extern "C" void WINAPI ReleaseSRWLockExclusive(PSRWLOCK lock) {
-  Word(lock).store(0, std::memory_order_release);
+  Word(lock).store(nullptr, std::memory_order_release);
 }

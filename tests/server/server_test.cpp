@@ -186,6 +186,33 @@ TEST_F(Server, ClassObjectsCountsAndLocks) {
   EXPECT_EQ(CanUnloadNow(), S_OK);
 }
 
+// An outer object that counts its references, for aggregation.
+struct TOuter : IUnknown {
+  LONG Refs = 1;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
+};
+
+TEST_F(Server, AggregatedObjectDelegatesToItsOuterObject) {
+  IClassFactory* f = Factory();
+  ASSERT_NE(f, nullptr);
+  TOuter outer;
+  IUnknown* inner = nullptr;
+  ASSERT_EQ(f->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)), S_OK);
+  f->Release();
+  IDispatch* d = nullptr;
+  ASSERT_EQ(inner->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d)), S_OK);
+  EXPECT_EQ(outer.Refs, 2);  // the interface's reference belongs to the outer object
+  d->Release();
+  EXPECT_EQ(outer.Refs, 1);
+  inner->Release();
+  EXPECT_EQ(CanUnloadNow(), S_OK);
+}
+
 TEST_F(Server, ObjectAnswersItsInterfaces) {
   IDispatch* d = NewObject();
   ASSERT_NE(d, nullptr);

@@ -47,5 +47,19 @@ $run regsvr32 /s /u "$(winpath "$dll")" || fail "regsvr32 /u exit code $?"
 for k in "$key" "HKCR\\QRVX.Acceptor" "HKCR\\TypeLib\\$libid\\1.0"; do
   $run reg query "$k" >/dev/null 2>&1 && fail "$k is still there"
 done
+# From a directory whose path holds a space, the server is registered under
+# the short (8.3) form of its path.
+spaced="$work/with space"
+mkdir -p "$spaced" && cp "$dll" "$spaced/qrvx.dll"
+$run regsvr32 /s "$(winpath "$spaced/qrvx.dll")" || fail "regsvr32 (spaced) exit code $?"
+out=$($run reg query "$key\\InprocServer32" /ve 2>&1 | tr -d '\r' | grep REG_SZ)
+value=${out##*REG_SZ    }
+case "$value" in
+  *" "* | "") fail "InprocServer32 is not a short path: '$value'" ;;
+  *[Qq][Rr][Vv][Xx].[Dd][Ll][Ll]) ;;
+  *) fail "InprocServer32 does not name qrvx.dll: '$value'" ;;
+esac
+$run regsvr32 /s /u "$(winpath "$spaced/qrvx.dll")" || fail "regsvr32 /u (spaced) exit code $?"
+
 [ $status -eq 0 ] && echo "wine_server: all checks passed"
 exit $status
