@@ -7,20 +7,10 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/Trim.h"
 #include "mime/MIMELib.h"
 
 namespace {
-
-inline bool Blank(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && Blank(s[b])) ++b;
-  while (e > b && Blank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
 
 void AsciiLower(std::string& s) {
   for (char& c : s)
@@ -65,7 +55,7 @@ class Remaining {
   bool OnlyBlanks() {
     if (pos_ < significant_) return significant_ >= text_.size();
     size_t i = pos_;
-    while (i < text_.size() && Blank(text_[i])) ++i;
+    while (i < text_.size() && IsBlankByte(text_[i])) ++i;
     significant_ = i;
     return i >= text_.size();
   }
@@ -109,7 +99,7 @@ std::string ReadHeaderLine(Remaining& r) {
   std::string h(r.ReadLine());
   AsciiLower(h);
   if (h.empty()) return h;
-  while (!r.Empty() && !r.StartsWithCrLf() && Blank(r.Front())) {
+  while (!r.Empty() && !r.StartsWithCrLf() && IsBlankByte(r.Front())) {
     std::string_view next = r.ReadLine();
     size_t k = 0;
     while (k < next.size() && static_cast<unsigned char>(next[k]) < 32) ++k;

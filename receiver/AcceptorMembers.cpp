@@ -5,21 +5,9 @@
 #include <algorithm>
 
 #include "receiver/Acceptors.h"
+#include "receiver/SafeCall.h"
 
 namespace {
-
-// Runs body; an exception that escapes it becomes the member's HRESULT.
-template <class Body>
-HRESULT SafeCall(Body body) {
-  try {
-    body();
-    return S_OK;
-  } catch (const std::exception& e) {
-    return HandleSafeCallException(&e);
-  } catch (...) {
-    return HandleSafeCallException(nullptr);
-  }
-}
 
 void ClearBstr(BSTR* v) {
   if (v) *v = nullptr;

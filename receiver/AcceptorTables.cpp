@@ -9,21 +9,10 @@
 
 #include "common/FoldLower.h"
 #include "receiver/Acceptors.h"
+#include "receiver/SafeCall.h"
 #include "unzip/UnZip.h"
 
 namespace {
-
-template <class Body>
-HRESULT SafeCall(Body body) {
-  try {
-    body();
-    return S_OK;
-  } catch (const std::exception& e) {
-    return HandleSafeCallException(&e);
-  } catch (...) {
-    return HandleSafeCallException(nullptr);
-  }
-}
 
 // Lends the receiver's archive buffer to a TUnZip and takes it back whatever
 // happens: the component frees the streams it holds, and this one is not its.

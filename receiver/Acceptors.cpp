@@ -4,20 +4,10 @@
 #include <cstring>
 
 #include "common/FoldLower.h"
+#include "common/Trim.h"
 #include "mime/MIMELib.h"
 
 namespace {
-
-inline bool Blank(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && Blank(s[b])) ++b;
-  while (e > b && Blank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
 
 // The value of a disposition parameter: up to 1000 bytes after its key (such
 // as ` name="`) at the key's first occurrence, cut before the first quote.

@@ -5,8 +5,9 @@
 // automation error.
 #pragma once
 
-#include <ocidl.h>
 #include <windows.h>
+
+#include <ocidl.h>
 
 #include <string>
 

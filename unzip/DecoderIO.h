@@ -65,8 +65,16 @@ class TBitReader {
     Drop(n);
     return true;
   }
+  // The byte source: the entry's next compressed byte, false when none is
+  // left. Bytes come from the current chunk; NextChunk reads the next one.
+  bool ByteSource(uint8_t& b) {
+    if (Left <= 0 && !NextChunk()) return false;
+    b = *P++;
+    --Left;
+    return true;
+  }
   // Reads the next chunk through the host; false when the entry has no
-  // compressed bytes left (the byte source reports none).
+  // compressed bytes left.
   bool NextChunk();
   // Writes the cursor back to the run context.
   void Save();

@@ -62,10 +62,10 @@ void TBitReader::Save() {
   Ctx.DeliverLeft = DeliverAfter + Left;
 }
 
-// The byte source: the deliver counter says how many compressed bytes the
-// entry still has; the read counter how many are still in the archive. A
-// chunk is min(read counter, 16000) bytes; the host reads it (switching
-// volumes, raising "Premature end of file reached") and decrypts it.
+// The deliver counter says how many compressed bytes the entry still has;
+// the read counter how many are still in the archive. A chunk is
+// min(read counter, 16000) bytes; the host reads it (switching volumes,
+// raising "Premature end of file reached") and decrypts it.
 bool TBitReader::NextChunk() {
   if (DeliverAfter <= 0) return false;
   if (Ctx.DoProcessMessages && Ctx.Host) Ctx.Host->ProcessMessages();
@@ -80,10 +80,10 @@ bool TBitReader::NextChunk() {
 }
 
 bool TBitReader::Fill(unsigned target) {
+  uint8_t b;
   while (Cnt < target) {
-    if (Left <= 0 && !NextChunk()) return false;
-    Buf |= uint64_t(*P++) << Cnt;
-    --Left;
+    if (!ByteSource(b)) return false;
+    Buf |= uint64_t(b) << Cnt;
     Cnt += 8;
   }
   return true;

@@ -152,6 +152,7 @@ TEST(VariantChangeType, ValuesToText) {
   EXPECT_EQ(ToText(ui), "200");
   EXPECT_EQ(ToText(ref), "12");
   EXPECT_EQ(ToText(bo, VARIANT_ALPHABOOL), "True");
+  EXPECT_EQ(ToText(bo), "-1");
   HRESULT hr;
   EXPECT_EQ(ToText(n, 0, &hr), "<failed>");
   EXPECT_EQ(hr, DISP_E_TYPEMISMATCH);
