@@ -2,9 +2,10 @@
 // QRVX_TYPELIBDATA a module exports, and ITypeInfo::Invoke: arguments
 // coerced to the declared types with VariantChangeType, the method called
 // through the interface's vtable, its [out, retval] value returned.
+#include <windows.h>
+
 #include <dlfcn.h>
 #include <strings.h>
-#include <windows.h>
 
 #include <cstring>
 #include <string>
@@ -562,7 +563,10 @@ extern "C" HRESULT LoadTypeLib(LPCOLESTR file, ITypeLib** out) {
   *out = nullptr;
   if (!file) return E_INVALIDARG;
   std::string path = QrvxPosixPath(OleToUtf8(file).c_str());
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // The library stays mapped for the rest of the process (RTLD_NODELETE):
+  // a library that holds its own type library releases it while it is
+  // being unloaded, and must not be unmapped under its own destructor.
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!module) return TYPE_E_CANTLOADLIBRARY;
   auto* data = static_cast<const QRVX_TYPELIBDATA*>(dlsym(module, "QrvxTypeLibData"));
   if (!data) {

@@ -221,7 +221,8 @@ extern "C" const IID IID_ICreateErrorInfo;
 extern "C" const IID IID_ISupportErrorInfo;
 extern "C" const IID IID_IProvideClassInfo;
 
-// Loads the type library of a module file (here: its QrvxTypeLibData).
+// Loads the type library of a module file (here: its QrvxTypeLibData; the
+// module then stays loaded until the process ends).
 WINOLEAUTAPI LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);
 // Writes TypeLib\{libid}\<maj>.<min> (the library's name), its \0\win32 or
 // \0\win64 (szFullPath), FLAGS and HELPDIR, and Interface\{iid} for each
