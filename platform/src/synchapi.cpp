@@ -7,30 +7,32 @@
 #include <cstdint>
 #include <thread>
 
-static_assert(sizeof(std::atomic<uintptr_t>) == sizeof(PVOID));
-
 namespace {
 
+// The lock word is the SRWLOCK's own pointer field, used as a pointer-sized
+// integer through the compiler's atomic builtins.
 constexpr uintptr_t kWriter = uintptr_t(1) << (sizeof(uintptr_t) * 8 - 1);
 
-std::atomic<uintptr_t>& Word(PSRWLOCK lock) {
-  return *reinterpret_cast<std::atomic<uintptr_t>*>(&lock->Ptr);
+uintptr_t LoadWord(PSRWLOCK lock) {
+  return reinterpret_cast<uintptr_t>(__atomic_load_n(&lock->Ptr, __ATOMIC_RELAXED));
 }
 
-std::atomic<LONG>& Ref(LONG volatile* p) {
-  return *reinterpret_cast<std::atomic<LONG>*>(const_cast<LONG*>(p));
+bool SwapWord(PSRWLOCK lock, uintptr_t expected, uintptr_t desired) {
+  PVOID e = reinterpret_cast<PVOID>(expected);
+  return __atomic_compare_exchange_n(&lock->Ptr, &e, reinterpret_cast<PVOID>(desired), true,
+                                     __ATOMIC_ACQUIRE, __ATOMIC_RELAXED);
 }
 
 }  // namespace
 
 extern "C" LONG WINAPI InterlockedIncrement(LONG volatile* addend) {
-  return ++Ref(addend);
+  return __atomic_add_fetch(addend, 1, __ATOMIC_SEQ_CST);
 }
 extern "C" LONG WINAPI InterlockedDecrement(LONG volatile* addend) {
-  return --Ref(addend);
+  return __atomic_sub_fetch(addend, 1, __ATOMIC_SEQ_CST);
 }
 extern "C" LONG WINAPI InterlockedExchange(LONG volatile* target, LONG value) {
-  return Ref(target).exchange(value);
+  return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
 }
 
 extern "C" void WINAPI InitializeSRWLock(PSRWLOCK lock) {
@@ -38,27 +40,27 @@ extern "C" void WINAPI InitializeSRWLock(PSRWLOCK lock) {
 }
 
 extern "C" void WINAPI AcquireSRWLockShared(PSRWLOCK lock) {
-  auto& w = Word(lock);
   for (;;) {
-    uintptr_t v = w.load(std::memory_order_relaxed);
-    if (!(v & kWriter) && w.compare_exchange_weak(v, v + 1, std::memory_order_acquire)) return;
+    uintptr_t v = LoadWord(lock);
+    if (!(v & kWriter) && SwapWord(lock, v, v + 1)) return;
     std::this_thread::yield();
   }
 }
 
 extern "C" void WINAPI ReleaseSRWLockShared(PSRWLOCK lock) {
-  Word(lock).fetch_sub(1, std::memory_order_release);
-}
-
-extern "C" void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock) {
-  auto& w = Word(lock);
   for (;;) {
-    uintptr_t v = 0;
-    if (w.compare_exchange_weak(v, kWriter, std::memory_order_acquire)) return;
-    std::this_thread::yield();
+    uintptr_t v = LoadWord(lock);
+    PVOID e = reinterpret_cast<PVOID>(v);
+    if (__atomic_compare_exchange_n(&lock->Ptr, &e, reinterpret_cast<PVOID>(v - 1), true,
+                                    __ATOMIC_RELEASE, __ATOMIC_RELAXED))
+      return;
   }
 }
 
+extern "C" void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock) {
+  while (!SwapWord(lock, 0, kWriter)) std::this_thread::yield();
+}
+
 extern "C" void WINAPI ReleaseSRWLockExclusive(PSRWLOCK lock) {
-  Word(lock).store(0, std::memory_order_release);
+  __atomic_store_n(&lock->Ptr, nullptr, __ATOMIC_RELEASE);
 }
