@@ -2,9 +2,9 @@
 #include <windows.h>
 
 #include <cctype>
+#include <deque>
 #include <mutex>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -15,8 +15,9 @@ struct Resource {
 };
 
 std::mutex g_lock;
-std::vector<Resource*>& Table() {
-  static std::vector<Resource*> table;
+// A deque keeps every element where it is: a resource handle is its address.
+std::deque<Resource>& Table() {
+  static std::deque<Resource> table;
   return table;
 }
 
@@ -28,8 +29,8 @@ std::string Key(LPCSTR id) {
 }
 
 Resource* Lookup(const std::string& type, const std::string& name) {
-  for (Resource* r : Table())
-    if (r->type == type && r->name == name) return r;
+  for (Resource& r : Table())
+    if (r.type == type && r.name == name) return &r;
   return nullptr;
 }
 
@@ -72,6 +73,6 @@ extern "C" BOOL QrvxAddResource(LPCSTR lpType, LPCSTR lpName, const void* data, 
   if (!lpType || !lpName || !data) return FALSE;
   std::lock_guard<std::mutex> guard(g_lock);
   std::string type = Key(lpType), name = Key(lpName);
-  if (!Lookup(type, name)) Table().push_back(new Resource{type, name, data, size});
+  if (!Lookup(type, name)) Table().push_back(Resource{type, name, data, size});
   return TRUE;
 }

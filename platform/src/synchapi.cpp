@@ -9,33 +9,30 @@
 
 namespace {
 
+// The lock word is the SRWLOCK's own pointer field, used as a pointer-sized
+// integer through the compiler's atomic builtins.
 constexpr uintptr_t kWriter = uintptr_t(1) << (sizeof(uintptr_t) * 8 - 1);
 
-std::atomic_ref<PVOID> Word(PSRWLOCK lock) {
-  return std::atomic_ref<PVOID>(lock->Ptr);
+uintptr_t LoadWord(PSRWLOCK lock) {
+  return reinterpret_cast<uintptr_t>(__atomic_load_n(&lock->Ptr, __ATOMIC_RELAXED));
 }
 
-std::atomic_ref<LONG> Ref(LONG volatile* p) {
-  return std::atomic_ref<LONG>(*const_cast<LONG*>(p));
-}
-
-PVOID AsPtr(uintptr_t v) {
-  return reinterpret_cast<PVOID>(v);
-}
-uintptr_t AsWord(PVOID p) {
-  return reinterpret_cast<uintptr_t>(p);
+bool SwapWord(PSRWLOCK lock, uintptr_t expected, uintptr_t desired) {
+  PVOID e = reinterpret_cast<PVOID>(expected);
+  return __atomic_compare_exchange_n(&lock->Ptr, &e, reinterpret_cast<PVOID>(desired), true,
+                                     __ATOMIC_ACQUIRE, __ATOMIC_RELAXED);
 }
 
 }  // namespace
 
 extern "C" LONG WINAPI InterlockedIncrement(LONG volatile* addend) {
-  return Ref(addend).fetch_add(1) + 1;
+  return __atomic_add_fetch(addend, 1, __ATOMIC_SEQ_CST);
 }
 extern "C" LONG WINAPI InterlockedDecrement(LONG volatile* addend) {
-  return Ref(addend).fetch_sub(1) - 1;
+  return __atomic_sub_fetch(addend, 1, __ATOMIC_SEQ_CST);
 }
 extern "C" LONG WINAPI InterlockedExchange(LONG volatile* target, LONG value) {
-  return Ref(target).exchange(value);
+  return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
 }
 
 extern "C" void WINAPI InitializeSRWLock(PSRWLOCK lock) {
@@ -43,32 +40,27 @@ extern "C" void WINAPI InitializeSRWLock(PSRWLOCK lock) {
 }
 
 extern "C" void WINAPI AcquireSRWLockShared(PSRWLOCK lock) {
-  auto w = Word(lock);
   for (;;) {
-    PVOID v = w.load(std::memory_order_relaxed);
-    if (!(AsWord(v) & kWriter) &&
-        w.compare_exchange_weak(v, AsPtr(AsWord(v) + 1), std::memory_order_acquire))
-      return;
+    uintptr_t v = LoadWord(lock);
+    if (!(v & kWriter) && SwapWord(lock, v, v + 1)) return;
     std::this_thread::yield();
   }
 }
 
 extern "C" void WINAPI ReleaseSRWLockShared(PSRWLOCK lock) {
-  auto w = Word(lock);
-  PVOID v = w.load(std::memory_order_relaxed);
-  while (!w.compare_exchange_weak(v, AsPtr(AsWord(v) - 1), std::memory_order_release)) {
+  for (;;) {
+    uintptr_t v = LoadWord(lock);
+    PVOID e = reinterpret_cast<PVOID>(v);
+    if (__atomic_compare_exchange_n(&lock->Ptr, &e, reinterpret_cast<PVOID>(v - 1), true,
+                                    __ATOMIC_RELEASE, __ATOMIC_RELAXED))
+      return;
   }
 }
 
 extern "C" void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock) {
-  auto w = Word(lock);
-  for (;;) {
-    PVOID v = nullptr;
-    if (w.compare_exchange_weak(v, AsPtr(kWriter), std::memory_order_acquire)) return;
-    std::this_thread::yield();
-  }
+  while (!SwapWord(lock, 0, kWriter)) std::this_thread::yield();
 }
 
 extern "C" void WINAPI ReleaseSRWLockExclusive(PSRWLOCK lock) {
-  Word(lock).store(nullptr, std::memory_order_release);
+  __atomic_store_n(&lock->Ptr, nullptr, __ATOMIC_RELEASE);
 }

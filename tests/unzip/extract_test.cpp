@@ -228,6 +228,14 @@ TEST(Extract, SpannedSet) {
   EXPECT_EQ(Extract(u, "*.txt", &out), 1);
   EXPECT_EQ(Crc(out), 0x9bd160fau);
   EXPECT_FALSE(asked.empty());
+  // A set is read in archive order whatever the sort mode; the mode is
+  // applied again afterwards.
+  u.ApplySortMode(ByFileName);
+  EXPECT_EQ(u.EntryName(0), "");  // the directory entries sort first
+  EXPECT_EQ(Extract(u, "*.*", &out), 3);
+  EXPECT_EQ(Crc(out.substr(0, 45056)), 0xcfb109c8u);  // test.exe comes first in the set
+  EXPECT_EQ(u.SortMode, ByFileName);
+  EXPECT_EQ(u.EntryName(4), "test.jpg");
 
   // An empty name cancels.
   TUnZip v;
