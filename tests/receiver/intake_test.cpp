@@ -78,8 +78,9 @@ const std::string kEnd = "--B--\r\n";
 class Scratch {
  public:
   Scratch() {
-    dir_ = fs::path(::testing::TempDir()) /
-           ("qrvx_intake_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+    // One folder per test: CTest runs the tests in parallel processes.
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::path(::testing::TempDir()) / (std::string("qrvx_intake_") + test->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
