@@ -146,6 +146,7 @@ TEST_F(Receiver, FilesSplitTheirPostedNameAtBackslashAndColon) {
   LONG size = -1;
   ASSERT_EQ(acc.FileSize(id, &size), S_OK);
   EXPECT_EQ(size, 0);
+  VariantClear(&id);
   SetI4(&id, 0);
   ASSERT_EQ(acc.FileSize(id, &size), S_OK);
   EXPECT_EQ(size, 10);
