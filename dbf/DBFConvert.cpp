@@ -7,15 +7,16 @@
 //   D  8 bytes YYYYMMDD; blank or "00000000" is no date.
 //   L  one byte: T, Y, S true; F, N false (upper case only); else no value.
 //   M  first memo block as 10 characters, digits counted wherever they are.
-#include "dbf/DBFConvert.h"
-
 #include <windows.h>
+
+#include "dbf/DBFConvert.h"
 
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 
+#include "common/ServerMessageBox.h"
 #include "dbf/DBF.h"
 
 // ---- settings --------------------------------------------------------------------
@@ -332,7 +333,7 @@ bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
     case ftMemo:
     case ftBlob: return false;  // read through a blob stream
     default:
-      MessageBoxA(nullptr, "very bad error in get field data", "Error", MB_OK | MB_ICONSTOP);
+      ServerMessageBox(nullptr, "very bad error in get field data", "Error", MB_OK | MB_ICONSTOP);
       return false;
   }
 }
@@ -387,7 +388,7 @@ void TDBF::SetFieldData(TField& field, const TDBFValue* value) {
       break;
     }
     default:
-      MessageBoxA(nullptr, "very bad error in setfield data", "Error", MB_OK | MB_ICONSTOP);
+      ServerMessageBox(nullptr, "very bad error in setfield data", "Error", MB_OK | MB_ICONSTOP);
       return;
   }
   DataChanged();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/ServerMessageBox.h"
 #include "dbf/DBF.h"
 #include "dbf/DBFConvert.h"
 
@@ -152,7 +153,7 @@ TDBFBlobStream::~TDBFBlobStream() {
     Finish();
   } catch (const std::exception& e) {
     // The application's error handler: report and go no further.
-    MessageBoxA(nullptr, e.what(), "Error", MB_OK | MB_ICONSTOP);
+    ServerMessageBox(nullptr, e.what(), "Error", MB_OK | MB_ICONSTOP);
   }
 }
 

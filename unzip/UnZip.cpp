@@ -1,11 +1,12 @@
 // TUnZip: selecting, positioning, decrypting, decoding and checking entries.
-#include "unzip/UnZip.h"
-
 #include <windows.h>
+
+#include "unzip/UnZip.h"
 
 #include <cstring>
 #include <memory>
 
+#include "common/ServerMessageBox.h"
 #include "unzip/BufStream.h"
 #include "unzip/Decoders.h"
 #include "unzip/Helpers.h"
@@ -380,8 +381,8 @@ void TUnZip::ExtractEntry(int index) {
           OnPromptForOverwrite(this, overwrite, index, target);
         } else {
           std::string text = "Replace existing file " + EntryName(index) + "?";
-          overwrite = MessageBoxA(nullptr, text.c_str(), "File Exists Alert",
-                                  MB_YESNO | MB_ICONQUESTION) == IDYES;
+          overwrite = ServerMessageBox(nullptr, text.c_str(), "File Exists Alert",
+                                       MB_YESNO | MB_ICONQUESTION) == IDYES;
         }
       }
       if (!overwrite) {
@@ -412,7 +413,7 @@ void TUnZip::ExtractEntry(int index) {
     case 6: Explode(*FCtx); break;
     case 8: Inflate(*FCtx); break;
     default:
-      MessageBoxA(nullptr, "Unknown Compression Method", "Zip Error", MB_OK | MB_ICONERROR);
+      ServerMessageBox(nullptr, "Unknown Compression Method", "Zip Error", MB_OK | MB_ICONERROR);
       break;
   }
   // An exception from a decoder leaves through here: the partial file stays.

@@ -168,7 +168,7 @@ TEST(Extract, UnknownMethodAndBadData) {
   u.SetZipName(DataPath("bzip2-zip.zip"));
   testing::internal::CaptureStderr();
   EXPECT_EQ(Extract(u, "*"), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Zip Error] Unknown Compression Method\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Zip Error] Unknown Compression Method\r\n");
   // An unknown method with a stored CRC of 0 counts.
   std::vector<TFakeEntry> e = {{"empty.x", ""}};
   e[0].Method = 99;

@@ -122,12 +122,13 @@ TEST(Files, OverwriteModes) {
   EXPECT_EQ(ReadAll(target), "old");
   EXPECT_EQ(ReadAll(tmp.Path + "/renamed.txt"), "new");
 
-  // Without a handler a message box asks; here it answers with its default.
+  // Without a handler a message box asks; without a desktop to show it on,
+  // the question goes to the debugger output and the default answer holds.
   u.OnPromptForOverwrite = nullptr;
   testing::internal::CaptureStderr();
   EXPECT_EQ(ExtractFiles(u), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "[File Exists Alert] Replace existing file a.txt?\n");
+            "[File Exists Alert] Replace existing file a.txt?\r\n");
   EXPECT_EQ(ReadAll(target), "new");
   u.OverwriteMode = Always;
   WriteAll(target, "older");
