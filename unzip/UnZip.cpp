@@ -133,31 +133,23 @@ bool TUnZip::CheckPassword() {
 // ---- extraction ---------------------------------------------------------------
 
 int TUnZip::ExtractToStream(TStream* stream, const std::string& pattern) {
-  FToStream = true;
-  FSink = stream;
-  int result;
-  try {
-    OpenArchive();
-    FilesList.assign(1, pattern);
-    result = ExtractSelected();
-  } catch (...) {
-    FToStream = false;
-    FSink = nullptr;
-    CloseArchive();
-    throw;
-  }
-  FToStream = false;
-  FSink = nullptr;
-  CloseArchive();
-  return result;
+  return RunToStream(stream, &pattern);
 }
 
 int TUnZip::ExtractToStream(TStream* stream) {
+  return RunToStream(stream, nullptr);
+}
+
+// One stream-mode run: the sink is set for the run only, and the archive is
+// closed again however the run ends. A pattern replaces FilesList once the
+// archive is open.
+int TUnZip::RunToStream(TStream* stream, const std::string* pattern) {
   FToStream = true;
   FSink = stream;
   int result;
   try {
     OpenArchive();
+    if (pattern) FilesList.assign(1, *pattern);
     result = ExtractSelected();
   } catch (...) {
     FToStream = false;

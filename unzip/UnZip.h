@@ -132,6 +132,7 @@ class TUnZip : private TUnZipRunHost {
   void LoadArchiveComment();
   void CheckIndex(int index) const;
 
+  int RunToStream(TStream* stream, const std::string* pattern);
   int ExtractSelected();
   std::vector<int> Select();
   void ExtractEntry(int index);
