@@ -382,6 +382,65 @@ TEST_F(Server, EscapingExceptionBecomesAnAutomationError) {
   info->Release();
 }
 
+// Through the variant of the library that cannot allocate automation strings
+// of more than 65,536 characters, as when memory runs out: VarValue fails
+// outside its own handling and the caller gets DISP_E_EXCEPTION with the
+// source and message; FileReadText's own handling answers an empty string.
+TEST_F(Server, MemberFailureReachesTheCallerAsAnAutomationError) {
+  HMODULE limited = LoadLibraryA(QRVX_LIMITED_LIBRARY);
+  ASSERT_NE(limited, nullptr) << QRVX_LIMITED_LIBRARY;
+  auto getClassObject = Export<TGetClassObject>(limited, "DllGetClassObject");
+  ASSERT_NE(getClassObject, nullptr);
+  IClassFactory* f = nullptr;
+  ASSERT_EQ(getClassObject(CLSID_Acceptor, IID_IClassFactory, reinterpret_cast<void**>(&f)), S_OK);
+  IDispatch* d = nullptr;
+  ASSERT_EQ(f->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&d)), S_OK);
+  f->Release();
+
+  const std::string big(70000, 'x');
+  const std::string body =
+      "--b\r\nContent-Disposition: form-data; name=\"big\"\r\n\r\n" + big +
+      "\r\n--b\r\nContent-Disposition: form-data; name=\"small\"\r\n\r\nok"
+      "\r\n--b\r\nContent-Disposition: form-data; name=\"f\"; filename=\"big.txt\"\r\n\r\n" +
+      big + "\r\n--b--\r\n";
+  {
+    Var arg, r;
+    SetBytes(&arg, body);
+    ASSERT_EQ(Call(d, "ProcessRequest", DISPATCH_METHOD, {&arg}, &r), S_OK);
+  }
+  for (int round = 0; round < 2; ++round) {  // the object goes on working after an error
+    Var id, r;
+    SetText(&id, "big");
+    EXCEPINFO e{};
+    ASSERT_EQ(Call(d, "VarValue", kGet, {&id}, &r, &e), DISP_E_EXCEPTION);
+    EXPECT_EQ(TakeAnsi(e.bstrSource), "QRVX.Acceptor");
+    EXPECT_EQ(TakeAnsi(e.bstrDescription), "Out of memory");
+    EXPECT_EQ(e.scode, E_UNEXPECTED);
+    EXPECT_EQ(e.wCode, 0);
+    SysFreeString(e.bstrHelpFile);
+
+    Var small, r2;
+    SetText(&small, "small");
+    ASSERT_EQ(Call(d, "VarValue", kGet, {&small}, &r2), S_OK);
+    EXPECT_EQ(TakeAnsi(SysAllocString(r2.bstrVal)), "ok");
+  }
+  {
+    Var id, start, size, r;
+    SetText(&id, "big.txt");
+    SetI4(&start, 0);
+    SetI4(&size, 100000);
+    ASSERT_EQ(Call(d, "FileReadText", kGet, {&id, &start, &size}, &r), S_OK);
+    ASSERT_EQ(r.vt, VT_BSTR);
+    EXPECT_EQ(SysStringLen(r.bstrVal), 0u);
+    SetI4(&size, 10);
+    Var r2;
+    ASSERT_EQ(Call(d, "FileReadText", kGet, {&id, &start, &size}, &r2), S_OK);
+    EXPECT_EQ(TakeAnsi(SysAllocString(r2.bstrVal)), "xxxxxxxxxx");
+  }
+  d->Release();
+  FreeLibrary(limited);
+}
+
 TEST_F(Server, FactoryRefusesInconsistentTypeInformation) {
   TComServer server(Lib);
   auto message = [&](REFCLSID id) {

@@ -2,11 +2,13 @@
 # Registers the cross-built qrvx.dll with regsvr32 under Wine, checks the
 # registry with reg query, runs the VBScript suite through cscript (which
 # must report exactly the expected number of passed checks), unregisters it
-# and checks that the keys are gone.
+# and checks that the keys are gone. Then registers the test build of the
+# library that cannot allocate long strings and runs the member error suite.
 # wine_server.sh WINE_RUN PREFIX DLL SOURCE_DIR DATA_DIR EXAMPLES_DIR WORK_DIR CHECKS
+#                LIMITED_DLL ERROR_CHECKS
 set -u
 run="$1 $2"
-dll=$3 src=$4 data=$5 examples=$6 work=$7 checks=$8
+dll=$3 src=$4 data=$5 examples=$6 work=$7 checks=$8 limited=$9 error_checks=${10}
 clsid='{7806FC75-04C2-45B7-A723-3DC129D6344A}'
 libid='{3C86BF94-8932-4E97-9B38-66C71EEA9A7E}'
 status=0
@@ -35,13 +37,19 @@ expect "HKCR\\QRVX.Acceptor\\Clsid" "/ve" "REG_SZ    $clsid"
 expect "HKCR\\TypeLib\\$libid\\1.0\\409\\win64" "/ve" "REG_SZ    $(winpath "$dll")"
 $run reg query "HKCR\\QRVX.Acceptor.1" >/dev/null 2>&1 && fail "a versioned ProgID was written"
 
-out=$($run cscript //nologo "$(winpath "$src/acceptor.vbs")" "$(winpath "$data")" \
-  "$(winpath "$work")" 2>&1 | tr -d '\r')
-code=$?
-printf "%s\n" "$out"
-[ $code -eq 0 ] || fail "cscript exit code $code"
-printf "%s\n" "$out" | tail -n 1 | grep -qx "$checks passed, 0 failed" ||
-  fail "the suite did not report '$checks passed, 0 failed'"
+# suite SCRIPT COUNT [ARGS...]: cscript must end with "COUNT passed, 0 failed".
+suite() {
+  script=$1 count=$2
+  shift 2
+  $run cscript //nologo "$(winpath "$src/$script")" "$@" >"$work/$script.out" 2>&1
+  code=$?
+  out=$(tr -d '\r' <"$work/$script.out")
+  printf "%s\n" "$out"
+  [ $code -eq 0 ] || fail "$script: cscript exit code $code"
+  printf "%s\n" "$out" | tail -n 1 | grep -qx "$count passed, 0 failed" ||
+    fail "$script did not report '$count passed, 0 failed'"
+}
+suite acceptor.vbs "$checks" "$(winpath "$data")" "$(winpath "$work")"
 
 $run regsvr32 /s /u "$(winpath "$dll")" || fail "regsvr32 /u exit code $?"
 for k in "$key" "HKCR\\QRVX.Acceptor" "HKCR\\TypeLib\\$libid\\1.0"; do
@@ -60,6 +68,10 @@ case "$value" in
   *) fail "InprocServer32 does not name qrvx.dll: '$value'" ;;
 esac
 $run regsvr32 /s /u "$(winpath "$spaced/qrvx.dll")" || fail "regsvr32 /u (spaced) exit code $?"
+
+$run regsvr32 /s "$(winpath "$limited")" || fail "regsvr32 (limited) exit code $?"
+suite member_error.vbs "$error_checks"
+$run regsvr32 /s /u "$(winpath "$limited")" || fail "regsvr32 /u (limited) exit code $?"
 
 [ $status -eq 0 ] && echo "wine_server: all checks passed"
 exit $status
