@@ -1,6 +1,6 @@
-#include "common/Classes.h"
-
 #include <windows.h>
+
+#include "common/Classes.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Canonical prefix codes (RFC 1951 3.2.2) turned into lookup tables.
-#include "unzip/DecodeTable.h"
-
 #include <windows.h>
+
+#include "unzip/DecodeTable.h"
 
 #include <new>
 

@@ -1,6 +1,6 @@
-#include "unzip/Helpers.h"
-
 #include <windows.h>
+
+#include "unzip/Helpers.h"
 
 #include <cstring>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "unzip/ZipDir.h"
-
 #include <windows.h>
+
+#include "unzip/ZipDir.h"
 
 #include <cstring>
 #include <memory>

@@ -3,6 +3,8 @@
 // signatures, layouts and results. Each family has its own header in win/.
 #pragma once
 
+// The families build on each other in this order.
+// clang-format off
 #include "win/types.h"
 #include "win/oleauto.h"
 #include "win/unknwn.h"
@@ -19,3 +21,4 @@
 #include "win/registry.h"
 #include "win/typeinfo.h"
 #include "win/combase.h"
+// clang-format on

@@ -1,8 +1,9 @@
 // Common dialogs and the folder picker: no desktop, so every dialog is
 // answered as cancelled.
+#include <windows.h>
+
 #include <commdlg.h>
 #include <shlobj.h>
-#include <windows.h>
 
 extern "C" BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA) {
   return FALSE;

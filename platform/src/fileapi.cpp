@@ -1,11 +1,12 @@
 // Files and directories over POSIX. Handles are heap objects holding a file
 // descriptor; paths have "\" mapped to "/" and a drive prefix dropped.
+#include <windows.h>
+
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
-#include <windows.h>
 
 #include <string>
 

@@ -1,7 +1,8 @@
 // File times over the C library's calendar functions.
+#include <windows.h>
+
 #include <sys/time.h>
 #include <time.h>
-#include <windows.h>
 
 namespace {
 

@@ -1,10 +1,11 @@
 // Modules over the dynamic loader: dlopen handles are the module handles.
 // "OLEAUT32.DLL" is the automation stand-in linked into this program; its
 // exports are looked up by their Windows names in this program's symbols.
+#include <windows.h>
+
 #include <dlfcn.h>
 #include <link.h>
 #include <unistd.h>
-#include <windows.h>
 
 #include <cstring>
 #include <string>

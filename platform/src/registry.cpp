@@ -8,12 +8,13 @@
 // Keys appear in creation order, every key (also the empty ones between a
 // root and a value) on its own. Each call locks the directory, reads the
 // file, and writes it back (through a temporary file) if it changed.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <windows.h>
 
 #include <cerrno>
 #include <cstdio>

@@ -666,8 +666,7 @@ WINOLEAUTAPI VariantCopyInd(VARIANT* dst, VARIANTARG* src) {
  * object gives its value property. NULL converts to nothing but VT_NULL.
  * NOTES: date text is not parsed (DISP_E_TYPEMISMATCH).
  */
-WINOLEAUTAPI VariantChangeTypeEx(VARIANTARG* dst, VARIANTARG* src, LCID, USHORT flags,
-                                 VARTYPE vt) {
+WINOLEAUTAPI VariantChangeTypeEx(VARIANTARG* dst, VARIANTARG* src, LCID, USHORT flags, VARTYPE vt) {
   if (!dst || !src) return E_INVALIDARG;
   if (!VARIANT_ValidType(src->vt)) return DISP_E_BADVARTYPE;
   if (src->vt == vt) return dst == src ? S_OK : VariantCopy(dst, src);

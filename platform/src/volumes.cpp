@@ -1,6 +1,7 @@
 // Drives and volumes over POSIX: one tree, no labels.
-#include <sys/stat.h>
 #include <windows.h>
+
+#include <sys/stat.h>
 
 #include <string>
 

@@ -84,11 +84,12 @@ const QRVX_TYPEDATA kTypes[] = {
      TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE, 1, 0,
      "Dispatch interface for Converter Object", sizeof kAcceptorFuncs / sizeof kAcceptorFuncs[0],
      kAcceptorFuncs, -1},
-    {"Acceptor", kCLSID_Acceptor, TKIND_COCLASS, TYPEFLAG_FCANCREATE, 1, 0, kAcceptorDoc, 0, nullptr,
-     0},
+    {"Acceptor", kCLSID_Acceptor, TKIND_COCLASS, TYPEFLAG_FCANCREATE, 1, 0, kAcceptorDoc, 0,
+     nullptr, 0},
 };
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) constinit const QRVX_TYPELIBDATA QrvxTypeLibData = {
-    "QRVX", kLIBID_QRVX, 0x409, 1, 0, "QRVX Library", "QRVX.CHM", 2, kTypes};
+extern "C"
+    __attribute__((visibility("default"))) constinit const QRVX_TYPELIBDATA QrvxTypeLibData = {
+        "QRVX", kLIBID_QRVX, 0x409, 1, 0, "QRVX Library", "QRVX.CHM", 2, kTypes};

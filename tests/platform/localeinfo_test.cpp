@@ -1,7 +1,8 @@
 // GetLocaleInfoA: the stand-in's defaults, the Windows buffer rules and the
 // test hook.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #ifndef _WIN32  // the stand-in's defaults and its test hook
 namespace {

@@ -97,8 +97,8 @@ TEST(BrowserCaptures, SpecialCharactersInFileNames) {
   };
   for (const auto& c : captures) {
     SCOPED_TRACE(c.file);
-    Received r = Receive(HttpBody(ReadWholeFile(
-        DataPath(std::string("multipart/formidable/odd-file-names/") + c.file))));
+    Received r = Receive(HttpBody(
+        ReadWholeFile(DataPath(std::string("multipart/formidable/odd-file-names/") + c.file))));
     ASSERT_EQ(r.vars.size(), 1u);
     EXPECT_EQ(r.vars[0].first, "title");
     EXPECT_EQ(r.vars[0].second, "Weird filename");

@@ -1,8 +1,9 @@
 // The COM server through the library's own exports, loaded the way setup and
 // the uninstaller load it: qrvx.dll under Wine (with the real registry and
 // automation library), libqrvx.so natively (with the platform layer's).
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>

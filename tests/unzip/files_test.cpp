@@ -1,8 +1,9 @@
 // Extraction into files: targets, directories, overwrite rules, attributes,
 // times, and names that try to leave the destination.
+#include <windows.h>
+
 #include <sys/stat.h>
 #include <time.h>
-#include <windows.h>
 
 #include "tests/unzip/unzip_support.h"
 

@@ -1,7 +1,6 @@
 // Lists, buffered streams, message tables, name patterns, percentages and
 // directory helpers of the ZIP component.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // qrvx dbf [--json] [--filter EXPR] TABLE: opens a dBase table read-only by
 // file name (its memo file found next to it), walks its live records and
 // prints the columns, the record count and each record's number and values.
-#include "dbf/DBF.h"
-
 #include <windows.h>
+
+#include "dbf/DBF.h"
 
 #include <cstdio>
 #include <iostream>

@@ -1,10 +1,11 @@
 // qrvx unzip [-l | -t] [-d DIR] [-o | -n] [-P PASSWORD] [--json] ARCHIVE [PATTERN ...]
 // Lists (-l), tests in memory (-t) or extracts into DIR the entries of a ZIP
 // archive that match the patterns (all when none), through TUnZip.
+#include <windows.h>
+
 #include "unzip/UnZip.h"
 
 #include <unistd.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <iostream>

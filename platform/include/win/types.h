@@ -93,15 +93,20 @@ typedef struct _GUID {
 typedef const GUID& REFGUID;
 typedef const IID& REFIID;
 typedef const CLSID& REFCLSID;
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+  return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+inline bool operator==(REFGUID a, REFGUID b) {
+  return IsEqualGUID(a, b);
+}
 #define IsEqualIID IsEqualGUID
 #define IsEqualCLSID IsEqualGUID
 
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
-#define MAKE_HRESULT(sev, fac, code) \
-  static_cast<HRESULT>((static_cast<uint32_t>(sev) << 31) | (static_cast<uint32_t>(fac) << 16) | (code))
+#define MAKE_HRESULT(sev, fac, code)                                                             \
+  static_cast<HRESULT>((static_cast<uint32_t>(sev) << 31) | (static_cast<uint32_t>(fac) << 16) | \
+                       (code))
 
 #define S_OK static_cast<HRESULT>(0)
 #define S_FALSE static_cast<HRESULT>(1)

@@ -1,8 +1,11 @@
 // COM base interfaces: IUnknown and IDispatch with their argument types.
 #pragma once
 
+// The families build on each other in this order.
+// clang-format off
 #include "oleauto.h"
 #include "types.h"
+// clang-format on
 
 typedef LONG DISPID;
 typedef DISPID MEMBERID;
@@ -55,10 +58,9 @@ struct IDispatch : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
                                                   LCID lcid, DISPID* rgDispId) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid,
-                                           WORD wFlags, DISPPARAMS* pDispParams,
-                                           VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                                           UINT* puArgErr) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                           DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                           EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
 
  protected:
   ~IDispatch() = default;
