@@ -21,4 +21,5 @@
 #include "win/registry.h"
 #include "win/typeinfo.h"
 #include "win/combase.h"
+#include "win/sysinfo.h"
 // clang-format on

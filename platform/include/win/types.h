@@ -27,6 +27,7 @@ typedef int32_t INT;
 typedef uint32_t UINT;
 typedef int BOOL;
 typedef char CHAR;
+typedef void VOID;
 typedef unsigned char UCHAR;
 typedef float FLOAT;
 typedef double DOUBLE;
