@@ -8,3 +8,4 @@ void AddReceiveCommand(CLI::App& app);
 void AddDbfCommand(CLI::App& app);
 void AddUnzipCommand(CLI::App& app);
 void AddServerCommands(CLI::App& app);
+void AddPackageCommand(CLI::App& app);

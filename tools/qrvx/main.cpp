@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   AddDbfCommand(app);
   AddUnzipCommand(app);
   AddServerCommands(app);
+  AddPackageCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

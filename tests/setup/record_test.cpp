@@ -1,0 +1,91 @@
+// The uninstall record: where it lives, how lines are appended by one or two
+// installations, and how they are read back.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "setup/UninstallRecord.h"
+#include "support/Automation.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Record : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("qrvx_record_" +
+           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "_" +
+           testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+    path = (dir / "QRVXUnst.dat").string();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::vector<std::string> ReadWith(const std::string& bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    return ReadRecordLines(path);
+  }
+
+  fs::path dir;
+  std::string path;
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_F(Record, LivesInTheSystemDirectory) {
+  char sys[MAX_PATH];
+  UINT n = GetSystemDirectoryA(sys, MAX_PATH);
+  ASSERT_GT(n, 0u);
+  std::string dirName(sys, n);
+  EXPECT_EQ(SystemDirectory(), dirName + "\\");
+  EXPECT_EQ(UninstallRecordPath(), dirName + "\\QRVXUnst.dat");
+  EXPECT_EQ(GetSystemDirectoryA(sys, 1), n + 1) << "too small a buffer gives the size needed";
+}
+
+TEST_F(Record, TwoInstallationsAppendTheirLines) {
+  TUninstallList list;
+  ASSERT_TRUE(list.Add(path));
+  ASSERT_TRUE(list.Add("C:\\Program Files\\QRVX\\Doc"));
+  ASSERT_TRUE(list.Add(" C:\\odd name \\x.htm "));
+  ASSERT_TRUE(AppendRecordLines(path, list));
+  ASSERT_TRUE(AppendRecordLines(path, list));
+  std::string one = path + "\r\nC:\\Program Files\\QRVX\\Doc\r\n C:\\odd name \\x.htm \r\n";
+  EXPECT_EQ(ReadWholeFile(path), one + one);
+  Lines expected = {path, "C:\\Program Files\\QRVX\\Doc", " C:\\odd name \\x.htm "};
+  Lines twice = expected;
+  twice.insert(twice.end(), expected.begin(), expected.end());
+  EXPECT_EQ(ReadRecordLines(path), twice);
+  // A record that can be neither opened nor created.
+  EXPECT_FALSE(AppendRecordLines((dir / "no" / "such" / "QRVXUnst.dat").string(), list));
+}
+
+TEST_F(Record, ListHoldsAtMost301Lines) {
+  auto list = std::make_unique<TUninstallList>();
+  for (int i = 0; i < kUninstallCapacity; ++i) ASSERT_TRUE(list->Add(std::to_string(i)));
+  EXPECT_FALSE(list->Add("one too many"));
+  EXPECT_EQ(list->Count, 301);
+  ASSERT_TRUE(AppendRecordLines(path, *list));
+  Lines lines = ReadRecordLines(path);
+  ASSERT_EQ(lines.size(), 301u);
+  EXPECT_EQ(lines.back(), "300");
+}
+
+TEST_F(Record, LineEndsAndEndOfFile) {
+  EXPECT_EQ(ReadRecordLines(path), Lines{}) << "a missing record has no lines";
+  EXPECT_EQ(ReadWith(""), Lines{});
+  EXPECT_EQ(ReadWith("a\r\nb\r\n"), (Lines{"a", "b"}));
+  EXPECT_EQ(ReadWith("a\rb\r\rc"), (Lines{"a", "b", "", "c"})) << "a lone CR ends a line";
+  EXPECT_EQ(ReadWith("a\nb\r\n"), (Lines{"a\nb"})) << "a lone LF does not";
+  EXPECT_EQ(ReadWith("a\r\n\nb"), (Lines{"a", "\nb"})) << "only one LF after CR is skipped";
+  EXPECT_EQ(ReadWith("a\r\nb\x1A\r\nc\r\n"), (Lines{"a", "b"})) << "Ctrl-Z ends the file";
+  EXPECT_EQ(ReadWith("  \r\n\t\r\nx"), (Lines{"  ", "\t", "x"}));
+}
+
+}  // namespace
