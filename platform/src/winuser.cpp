@@ -1,13 +1,20 @@
 // Message boxes: there is no desktop here, so the caption and text go to
-// standard error and the default button is the answer.
+// standard error and the default button is the answer, unless
+// QRVX_MESSAGEBOX_ANSWER names another.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 extern "C" int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   std::fprintf(stderr, "[%s] %s\n", caption ? caption : "Error", text ? text : "");
   std::fflush(stderr);
   bool second = (type & MB_DEFBUTTON2) != 0;
+  // A box with a choice takes its answer from QRVX_MESSAGEBOX_ANSWER when set
+  // (IDYES 6, IDNO 7, ...), as a user at the desktop would give it.
+  if (const char* answer = std::getenv("QRVX_MESSAGEBOX_ANSWER");
+      answer && *answer && (type & 0xF) != MB_OK)
+    return std::atoi(answer);
   switch (type & 0xF) {
     case MB_OKCANCEL: return second ? IDCANCEL : IDOK;
     case MB_YESNO: return second ? IDNO : IDYES;

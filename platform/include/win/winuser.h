@@ -30,6 +30,9 @@
 #define IDYES 6
 #define IDNO 7
 
+// MessageBoxA: the stand-in writes "[caption] text" to standard error and
+// answers the default button; a box with a choice answers the number in
+// QRVX_MESSAGEBOX_ANSWER instead when that is set (IDYES 6, IDNO 7, ...).
 extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 extern "C" void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 
