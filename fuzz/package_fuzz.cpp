@@ -1,8 +1,9 @@
 // Reads arbitrary bytes as an install package, as given and again wrapped
 // as the compressed data of a compress.exe file: opens it, walks the
-// directory and reads every member it names. The reader reports failures as
-// false or empty results only; anything else (a crash, a hang, an exception,
-// memory beyond the input's bound) is a find.
+// directory and reads every member it names; then reads the same bytes as an
+// uninstall record. The readers report failures as false or empty results
+// only; anything else (a crash, a hang, an exception, memory beyond the
+// input's bound) is a find.
 #include <unistd.h>
 
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "setup/TmplLib.h"
+#include "setup/UninstallRecord.h"
 
 namespace {
 
@@ -37,11 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = TempPath();
   std::string bytes(reinterpret_cast<const char*>(data), size);
   Run(path, bytes);
+  (void)ReadRecordLines(path);
   // The same bytes behind a compressed-file header claiming 64 KB.
-  Run(path, std::string("SZDD\x88\xF0\x27\x33"
-                        "A\0\0\0\1\0",
-                        14) +
-                bytes);
+  static const char kHeader[14] = {'S',    'Z', 'D', 'D', '\x88', '\xF0', '\x27',
+                                   '\x33', 'A', 0,   0,   0,      1,      0};
+  Run(path, std::string(kHeader, sizeof kHeader) + bytes);
   std::remove(path.c_str());
   return 0;
 }

@@ -16,6 +16,7 @@
 
 #include "setup/TmplLib.h"
 #include "support/Automation.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -42,22 +43,14 @@ INT LzOpen(const std::string& path) {
 
 class Package : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("qrvx_setup_" +
-           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "_" +
-           testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
   std::string Write(const std::string& name, const std::string& bytes) {
     std::string path = (dir / name).string();
     std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
     return path;
   }
 
-  fs::path dir;
+  TTestDir temp{"qrvx_setup_"};
+  const fs::path& dir = temp.Path;
 };
 
 void Put32(std::string& s, int32_t v) {

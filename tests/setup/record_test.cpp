@@ -12,6 +12,7 @@
 
 #include "setup/UninstallRecord.h"
 #include "support/Automation.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -19,22 +20,14 @@ namespace {
 
 class Record : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("qrvx_record_" +
-           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "_" +
-           testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-    path = (dir / "QRVXUnst.dat").string();
-  }
-  void TearDown() override { fs::remove_all(dir); }
   std::vector<std::string> ReadWith(const std::string& bytes) {
     std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
     return ReadRecordLines(path);
   }
 
-  fs::path dir;
-  std::string path;
+  TTestDir temp{"qrvx_record_"};
+  const fs::path& dir = temp.Path;
+  std::string path = (dir / "QRVXUnst.dat").string();
 };
 
 using Lines = std::vector<std::string>;

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "support/Automation.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -43,16 +44,6 @@ bool Register(const std::string& path) {
 
 class Uninstall : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("qrvx_uninstall_" +
-           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "_" +
-           testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-    record = Path("QRVXUnst.dat");
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
   std::string Path(const std::string& rel) const { return (dir / rel).string(); }
   std::string File(const std::string& rel) const {
     std::ofstream(Path(rel)) << "x";
@@ -68,8 +59,9 @@ class Uninstall : public ::testing::Test {
     ASSERT_TRUE(AppendRecordLines(record, *list));
   }
 
-  fs::path dir;
-  std::string record;
+  TTestDir temp{"qrvx_uninstall_"};
+  const fs::path& dir = temp.Path;
+  std::string record = Path("QRVXUnst.dat");
 };
 
 TEST_F(Uninstall, TakesTheRecordedObjectsThatExist) {
