@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/Classes.h"
+#include "unzip/SafePath.h"
 
 namespace {
 
@@ -150,19 +151,34 @@ bool DirectoryExists(const std::string& name) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Walks the path from its root down, creating each missing directory in
+// turn: a loop, so that a path of any depth costs no stack. A path longer
+// than the platform takes is refused before anything is created.
 void ForceDirectories(std::string dir) {
   if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
   if (dir.empty()) throw Exception("Unable to create directory");
-  if (DirectoryExists(dir)) return;
-  size_t cut = dir.find_last_of("\\/");  // Windows takes either separator
-  if (cut != std::string::npos && cut > 0) {
-    std::string parent = dir.substr(0, cut);
-    bool drive = parent.size() == 2 && parent[1] == ':';
-    if (!drive && parent.back() != '\\' && parent.back() != '/') ForceDirectories(parent);
-  }
-  if (!CreateDirectoryA(dir.c_str(), nullptr) && !DirectoryExists(dir))
+  if (dir.size() > kMaxDirectoryPath)
     throw EInOutError(Format("Unable to create directory %s", dir.c_str()),
-                      static_cast<int>(GetLastError()));
+                      ERROR_FILENAME_EXCED_RANGE);
+  if (DirectoryExists(dir)) return;
+  // The first component that can be created: after a drive ("C:\"), a
+  // root or a server share ("\\server\share\") nothing is made.
+  size_t from = 0;
+  if (dir.size() >= 2 && dir[1] == ':') from = 2;
+  if (dir.compare(from, 2, "\\\\") == 0 || dir.compare(from, 2, "//") == 0) {
+    from = dir.find_first_of("\\/", from + 2);  // end of server
+    from = from == std::string::npos ? dir.size() : dir.find_first_of("\\/", from + 1);  // of share
+    if (from == std::string::npos) from = dir.size();
+  }
+  while (from < dir.size() && (dir[from] == '\\' || dir[from] == '/')) ++from;
+  for (size_t end = from; end != std::string::npos && from < dir.size(); from = end + 1) {
+    end = dir.find_first_of("\\/", from);
+    if (end == from) continue;  // doubled separator
+    std::string part = dir.substr(0, end);
+    if (!CreateDirectoryA(part.c_str(), nullptr) && !DirectoryExists(part))
+      throw EInOutError(Format("Unable to create directory %s", part.c_str()),
+                        static_cast<int>(GetLastError()));
+  }
 }
 
 std::string GetCurrentDir() {

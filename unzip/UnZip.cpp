@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "common/ServerMessageBox.h"
+#include "common/ScopeExit.h"
 #include "unzip/BufStream.h"
 #include "unzip/Decoders.h"
 #include "unzip/Helpers.h"
@@ -25,32 +25,6 @@ struct TRunBuffers {
   std::unique_ptr<uint8_t[]> Output{new uint8_t[kOutputBytes + 1]};
   TRunContext Ctx;
 };
-
-// A path component that names the parent directory. Windows drops trailing
-// dots and spaces from a component, so ". ." and "..." count as well.
-bool ClimbsOut(const std::string& path) {
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find_first_of("\\/", start);
-    if (end == std::string::npos) end = path.size();
-    int dots = 0;
-    bool only = end > start;
-    for (size_t i = start; i < end && only; ++i) {
-      if (path[i] == '.')
-        ++dots;
-      else if (path[i] != ' ')
-        only = false;
-    }
-    if (only && dots >= 2) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-std::string DropLeadingSeparators(std::string s) {
-  size_t n = s.find_first_not_of('\\');
-  return n == std::string::npos ? std::string() : s.substr(n);
-}
 
 }  // namespace
 
@@ -146,36 +120,22 @@ int TUnZip::ExtractToStream(TStream* stream) {
 int TUnZip::RunToStream(TStream* stream, const std::string* pattern) {
   FToStream = true;
   FSink = stream;
-  int result;
-  try {
-    OpenArchive();
-    if (pattern) FilesList.assign(1, *pattern);
-    result = ExtractSelected();
-  } catch (...) {
+  TScopeExit done([this] {
     FToStream = false;
     FSink = nullptr;
     CloseArchive();
-    throw;
-  }
-  FToStream = false;
-  FSink = nullptr;
-  CloseArchive();
-  return result;
+  });
+  OpenArchive();
+  if (pattern) FilesList.assign(1, *pattern);
+  return ExtractSelected();
 }
 
 int TUnZip::ExtractToFiles() {
   FToStream = false;
   FSink = nullptr;
-  int result;
-  try {
-    OpenArchive();
-    result = ExtractSelected();
-  } catch (...) {
-    CloseArchive();
-    throw;
-  }
-  CloseArchive();
-  return result;
+  TScopeExit done([this] { CloseArchive(); });
+  OpenArchive();
+  return ExtractSelected();
 }
 
 int TUnZip::ExtractSelected() {
@@ -183,42 +143,40 @@ int TUnZip::ExtractSelected() {
   FCtx = &run.Ctx;
   FCtx->Host = this;
   std::string remembered = GetCurrentDir();
-  bool spanned = FEnd.ThisDisk != 0;
   TZipSortMode savedMode = SortMode;
   bool modeChanged = false;
-  try {
-    if (!FDestDir.empty()) {
-      if (!DirectoryExists(FDestDir)) ForceDirectories(FDestDir);
-      ChDir(FDestDir);
-    }
-    // Targets are formed from DestDir, which is now current: a relative
-    // DestDir is taken as the directory it named before.
-    bool absolute = !FDestDir.empty() && (FDestDir[0] == '\\' || FDestDir[0] == '/' ||
-                                          (FDestDir.size() > 1 && FDestDir[1] == ':'));
-    FRunDestDir = FDestDir.empty() || absolute ? FDestDir : GetCurrentDir();
-    // A spanned archive is read in archive order, volume after volume.
-    if (spanned && SortMode != ByNone) {
-      ApplySortMode(ByNone);
-      modeChanged = true;
-    }
-    std::vector<int> run = Select();
-    bool stop = false;
-    if (OnStartUnZipInfo) OnStartUnZipInfo(this, FResult, FTotal, stop);
-    if (FResult > 0 && !stop) {
-      for (int i : run) {
-        do ExtractEntry(i);
-        while (FRetry);
-      }
-    }
-  } catch (...) {
+  // However the run ends, the current directory and the sort mode are given
+  // back and the run context goes.
+  TScopeExit done([&] {
     SetCurrentDirectoryA(remembered.c_str());
     FCtx = nullptr;
     if (modeChanged) ApplySortMode(savedMode);
-    throw;
+  });
+  if (!FDestDir.empty()) {
+    if (!DirectoryExists(FDestDir)) ForceDirectories(FDestDir);
+    ChDir(FDestDir);
   }
-  SetCurrentDirectoryA(remembered.c_str());
-  FCtx = nullptr;
-  if (modeChanged) ApplySortMode(savedMode);
+  // Targets are formed from DestDir, which is now current: a relative
+  // DestDir is taken as the directory it named before.
+  bool absolute = !FDestDir.empty() && (FDestDir[0] == '\\' || FDestDir[0] == '/' ||
+                                        (FDestDir.size() > 1 && FDestDir[1] == ':'));
+  FRunDestDir = FDestDir.empty() || absolute ? FDestDir : GetCurrentDir();
+  // How long a target's path is before its part below the destination.
+  FRunBaseLength = (FRunDestDir.empty() ? remembered.size() : FRunDestDir.size()) + 1;
+  // A spanned archive is read in archive order, volume after volume.
+  if (FEnd.ThisDisk != 0 && SortMode != ByNone) {
+    ApplySortMode(ByNone);
+    modeChanged = true;
+  }
+  std::vector<int> selected = Select();
+  bool stop = false;
+  if (OnStartUnZipInfo) OnStartUnZipInfo(this, FResult, FTotal, stop);
+  if (FResult > 0 && !stop) {
+    for (int i : selected) {
+      do ExtractEntry(i);
+      while (FRetry);
+    }
+  }
   return FResult;
 }
 
@@ -292,182 +250,4 @@ std::vector<int> TUnZip::Select() {
     if (DoAll || e->Selected) run.push_back(i);
   }
   return run;
-}
-
-// The directory for an entry's file in file mode, ending with "\" (or empty:
-// the current directory). Stored directories never lead outside DestDir (or,
-// with DestDir empty, the current directory).
-bool TUnZip::FormTarget(int index, std::string& path) {
-  (void)index;
-  if (RecreateDirs && !FWork.Directory().empty()) {
-    std::string d = FWork.Directory();
-    if (!FRootDir.empty() && CompareText(LeftStr(d, FRootDir.size()), FRootDir) == 0)
-      d.erase(0, FRootDir.size());
-    if (d.size() >= 2 && d[1] == ':') d.erase(0, 2);  // a drive goes below DestDir
-    d = DropLeadingSeparators(d);                     // so does an absolute path
-    path = FRunDestDir.empty() ? d : FRunDestDir + "\\" + d;
-    if (!path.empty() && !DirectoryExists(path)) ForceDirectories(path);
-  } else {
-    path = FRunDestDir.empty() ? std::string() : FRunDestDir + "\\";
-  }
-  return true;
-}
-
-void TUnZip::ExtractEntry(int index) {
-  FRetry = false;
-  FWork.Assign(*FView->Entry(index));
-  bool hasName = !FWork.FileName().empty();
-  if (hasName) {
-    if (FEnd.ThisDisk != 0 && FWork.StartDisk != FCurrentDisk) RequestDisk(FWork.StartDisk + 1);
-    FArchive->Seek(FWork.LocalHeaderOffset, soFromBeginning);
-    std::memset(FLocal, 0, sizeof FLocal);
-    FArchive->Read(FLocal, kLocalSize);  // the signature is not checked
-    FArchive->Seek(static_cast<int64_t>(Get16(FLocal + 26)) + Get16(FLocal + 28), soFromCurrent);
-  } else if (FToStream) {
-    return;
-  }
-
-  std::string target;
-  if (!FToStream) {
-    // Nothing is written for a name that climbs out of the destination.
-    if (ClimbsOut(FWork.Directory()) || ClimbsOut(FWork.FileName())) {
-      if (hasName) --FResult;
-      return;
-    }
-    std::string path;
-    FormTarget(index, path);
-    if (!hasName) {
-      if (RecreateDirs && OnStartUnZip) {
-        bool skip = false;
-        OnStartUnZip(this, index, path, skip);
-      }
-      return;
-    }
-    target = path + FWork.FileName();
-  }
-
-  if (FWork.Encrypted()) {
-    while (!CheckPassword()) {
-      std::string newPassword = Password;
-      if (OnBadPassword) OnBadPassword(this, index, newPassword);
-      if (newPassword != Password) {
-        Password = newPassword;
-        FArchive->Seek(-12, soFromCurrent);
-        FWork.PackedSize += 12;
-        continue;
-      }
-      if (OnSkippingFile) OnSkippingFile(this, skBadPassword, index);
-      FArchive->Seek(FWork.PackedSize, soFromCurrent);
-      --FResult;
-      return;
-    }
-  }
-
-  std::unique_ptr<TLFNFileStream> file;
-  TStream* sink = FSink;
-  if (!FToStream) {
-    if (OverwriteMode != Always && FileExists(target)) {
-      bool overwrite = false;
-      if (OverwriteMode == Prompt) {
-        if (OnPromptForOverwrite) {
-          OnPromptForOverwrite(this, overwrite, index, target);
-        } else {
-          std::string text = "Replace existing file " + EntryName(index) + "?";
-          overwrite = ServerMessageBox(nullptr, text.c_str(), "File Exists Alert",
-                                       MB_YESNO | MB_ICONQUESTION) == IDYES;
-        }
-      }
-      if (!overwrite) {
-        if (OnSkippingFile) OnSkippingFile(this, skNoOverwrite, index);
-        FArchive->Seek(FWork.PackedSize, soFromCurrent);
-        --FResult;
-        return;
-      }
-    }
-    file = std::make_unique<TLFNFileStream>(target, fmCreate);
-    sink = file.get();
-  }
-
-  FCtx->StartEntry(FWork.Method, FWork.GeneralFlags, FWork.PackedSize, FWork.UnpackedSize);
-  FCtx->Sink = sink;
-  FCtx->DoProcessMessages = DoProcessMessages;
-  bool skip = false;
-  if (OnStartUnZip) OnStartUnZip(this, index, FToStream ? std::string() : target, skip);
-  if (skip) return;  // a file-mode target stays, empty
-
-  switch (FWork.Method) {
-    case 0: CopyStored(); break;
-    case 1: Unshrink(*FCtx); break;
-    case 2:
-    case 3:
-    case 4:
-    case 5: Unreduce(*FCtx, FWork.Method - 1); break;
-    case 6: Explode(*FCtx); break;
-    case 8: Inflate(*FCtx); break;
-    default:
-      ServerMessageBox(nullptr, "Unknown Compression Method", "Zip Error", MB_OK | MB_ICONERROR);
-      break;
-  }
-  // An exception from a decoder leaves through here: the partial file stays.
-
-  if (file) {
-    file.reset();
-    if (RetainAttributes) SetFileAttributesA(target.c_str(), FWork.ExternalAttr);
-    HANDLE h = CreateFileA(target.c_str(), GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      FILETIME local, utc;
-      if (DosDateTimeToFileTime(static_cast<WORD>(FWork.DosDateTime >> 16),
-                                static_cast<WORD>(FWork.DosDateTime), &local) &&
-          LocalFileTimeToFileTime(&local, &utc))
-        SetFileTime(h, nullptr, nullptr, &utc);
-      CloseHandle(h);
-    }
-  }
-
-  uint32_t crc = ~FCtx->Crc;
-  if (crc != FWork.Crc || FCtx->Failed) {
-    if (FWork.Encrypted()) {
-      std::string newPassword = Password;
-      if (OnBadPassword) OnBadPassword(this, index, newPassword);
-      if (newPassword != Password) {
-        Password = newPassword;
-        FRetry = true;
-      } else if (OnSkippingFile) {
-        OnSkippingFile(this, skBadPassword, index);
-      }
-    } else if (OnBadCRC) {
-      OnBadCRC(this, crc, FWork.Crc, index);
-    }
-    if (!FToStream) {
-      SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA(target.c_str());
-    }
-    if (!FRetry) --FResult;
-    return;
-  }
-  if (OnEndUnZip) OnEndUnZip(this, index, FToStream ? std::string() : target);
-}
-
-// Method 0: the bytes as they are, in chunks of up to 16000.
-void TUnZip::CopyStored() {
-  TRunContext& ctx = *FCtx;
-  while (FWork.PackedSize > 0 && !ctx.Failed) {
-    int32_t want = FWork.PackedSize < kOutputBytes ? FWork.PackedSize : kOutputBytes;
-    int32_t got = FArchive->Read(ctx.OutputBuffer, want);
-    if (got < 0) got = 0;
-    // An entry that goes on in the next volume of a set is read on there.
-    while (got < want && FEnd.ThisDisk != 0 && OnGetNextDisk && FCurrentDisk < FEnd.ThisDisk) {
-      RequestDisk(FCurrentDisk + 2);
-      int32_t more = FArchive->Read(ctx.OutputBuffer + got, want - got);
-      if (more > 0) got += more;
-    }
-    if (got == 0) break;
-    if (FWork.Encrypted()) Decrypt(ctx.OutputBuffer, got);
-    FWork.PackedSize -= got;
-    ctx.OutFill = got;
-    FlushOutput(ctx);
-    if (got < want) break;  // the archive ended early: the CRC check fails
-  }
 }

@@ -28,9 +28,18 @@ class EUserCanceled : public Exception {
 
 enum TUZOverwriteMode : uint8_t { Prompt = 0, Always = 1, Never = 2 };
 enum TIncompleteZipMode : uint8_t { izAssumeMulti = 0, izAssumeBad = 1 };
-enum TSkipReason : uint8_t { skBadPassword = 0, skNoOverwrite = 1 };
+// skUnsafeName: in file mode, a stored name that would lead outside DestDir
+// (or name a device); skNameTooLong: a target longer than the file system
+// takes.
+enum TSkipReason : uint8_t {
+  skBadPassword = 0,
+  skNoOverwrite = 1,
+  skUnsafeName = 2,
+  skNameTooLong = 3
+};
 
 class TUnZip;
+class TLFNFileStream;
 using TStartUnzipInfo =
     std::function<void(TUnZip* Sender, int NumFiles, int64_t TotalBytes, bool& StopNow)>;
 using TFilePercentDone = std::function<void(TUnZip* Sender, int Percent)>;
@@ -136,13 +145,22 @@ class TUnZip : private TUnZipRunHost {
   int ExtractSelected();
   std::vector<int> Select();
   void ExtractEntry(int index);
+  // The steps of ExtractEntry; those giving bool end the entry on false.
+  void SeekToData();
+  bool FormTarget(int index, std::string& target);
+  bool Unlock(int index);
+  bool OpenTarget(int index, std::string& target, std::unique_ptr<TLFNFileStream>& file);
+  void Decode();
+  void FinishFile(const std::string& target, std::unique_ptr<TLFNFileStream>& file);
+  void Verify(int index, const std::string& target);
+  void SkipEntry(TSkipReason reason, int index);
   bool CheckPassword();
   void Decrypt(uint8_t* buf, int32_t n);
   void CopyStored();
-  bool FormTarget(int index, std::string& target);
 
   std::string FZipName, FDestDir, FRootDir;
   std::string FRunDestDir;           // DestDir of the current run, absolute when it was relative
+  size_t FRunBaseLength = 0;         // length of the run's destination path and a separator
   TStream* FArchive = nullptr;       // the open archive stream (or volume)
   TStream* FCallerStream = nullptr;  // the stream given through SetArchiveStream
   bool FIsCallerStream = false;

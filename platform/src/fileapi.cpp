@@ -31,6 +31,7 @@ DWORD ErrnoToWin32(int e) {
     case EEXIST: return ERROR_ALREADY_EXISTS;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
     case EBADF: return ERROR_INVALID_HANDLE;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
     default: return ERROR_INVALID_PARAMETER;
   }
 }

@@ -2,6 +2,8 @@
 // times, and names that try to leave the destination.
 #include <windows.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -124,17 +126,46 @@ TEST(Files, OverwriteModes) {
   EXPECT_EQ(ReadAll(tmp.Path + "/renamed.txt"), "new");
 
   // Without a handler a message box asks; without a desktop to show it on,
-  // the question goes to the debugger output and the default answer holds.
+  // the question goes to the debugger output and the answer is No: nothing
+  // is replaced unasked.
   u.OnPromptForOverwrite = nullptr;
+  skipped.clear();
   testing::internal::CaptureStderr();
-  EXPECT_EQ(ExtractFiles(u), 1);
+  EXPECT_EQ(ExtractFiles(u), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "[File Exists Alert] Replace existing file a.txt?\r\n");
-  EXPECT_EQ(ReadAll(target), "new");
+  EXPECT_EQ(ReadAll(target), "old");
+  EXPECT_EQ(skipped, std::vector<int>{skNoOverwrite});
   u.OverwriteMode = Always;
   WriteAll(target, "older");
   EXPECT_EQ(ExtractFiles(u), 1);
   EXPECT_EQ(ReadAll(target), "new");
+}
+
+// A file system that refuses the last bytes of a file (a full disk, here a
+// file size limit) fails the entry: it is not counted and the partial file
+// goes. The small entry reaches the disk only when the file is closed; the
+// large one already while it is decoded.
+TEST(Files, WriteFailuresAreNotSuccesses) {
+  TTempDir tmp;
+  std::string small(3000, 's'), large(40000, 'l');
+  TUnZip u;
+  OpenBytes(u, MakeZip({{"small.txt", small}, {"large.txt", large}, {"tiny.txt", "t"}}));
+  u.SetDestDir(tmp.Path);
+  std::vector<int> bad;
+  u.OnBadCRC = [&](TUnZip*, uint32_t, uint32_t, int i) { bad.push_back(i); };
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limit = saved;
+  limit.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  int n = ExtractFiles(u);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(bad, (std::vector<int>{0, 1}));
+  EXPECT_EQ(Listing(tmp.Path), "./tiny.txt ");
 }
 
 TEST(Files, AttributesTimesAndFailedEntries) {

@@ -108,7 +108,8 @@ int RunUnzip(const TOptions& o) {
     };
     u.OnBadPassword = [&](TUnZip*, int i, std::string&) { results[i] = "password"; };
     u.OnSkippingFile = [&](TUnZip*, TSkipReason r, int i) {
-      results[i] = r == skBadPassword ? "password" : "skipped";
+      static const char* const kReasons[] = {"password", "skipped", "unsafe name", "too long"};
+      results[i] = kReasons[r];
     };
     bool progress = !o.json && isatty(2);
     std::string current;
