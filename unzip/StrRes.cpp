@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include "common/Classes.h"
 
@@ -112,6 +113,10 @@ std::string TS_StringResource::Message(uint16_t number) {
 }
 
 std::string TS_StringResource::GetMessage(const std::string& table, uint16_t number) {
+  // Streams of every thread raise their errors through here: the list of
+  // tables and the table being read are the process's, so one at a time.
+  static std::mutex lock;
+  std::lock_guard<std::mutex> hold(lock);
   auto& tables = Tables();
   auto it = tables.find(table);
   if (it == tables.end())
