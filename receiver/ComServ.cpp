@@ -122,7 +122,7 @@ LONG TComServer::CountFactory(bool created) {
 }
 
 HRESULT TComServer::CanUnloadNow() const {
-  return FObjectCount == 0 && FFactoryCount == 0 ? S_OK : S_FALSE;
+  return ObjectCount() == 0 && FactoryCount() == 0 ? S_OK : S_FALSE;
 }
 
 void TComServer::UpdateRegistry(bool Register) {

@@ -58,8 +58,10 @@ class TComServer {
   HMODULE OleAut() const { return FOleAut; }
   bool StartMode() const { return FIsRegistering; }
 
-  LONG ObjectCount() const { return FObjectCount; }
-  LONG FactoryCount() const { return FFactoryCount; }
+  // The counts change on every thread that creates or releases objects:
+  // they are read with an interlocked operation too.
+  LONG ObjectCount() const { return Current(FObjectCount); }
+  LONG FactoryCount() const { return Current(FFactoryCount); }
   LONG CountObject(bool created);
   LONG CountFactory(bool created);
 
@@ -73,6 +75,10 @@ class TComServer {
   ITypeLib* FTypeLib = nullptr;
   std::string FHelpFileName;
   bool FIsRegistering = false;
+  static LONG Current(const volatile LONG& count) {
+    return InterlockedCompareExchange(const_cast<volatile LONG*>(&count), 0, 0);
+  }
+
   volatile LONG FObjectCount = 0;
   volatile LONG FFactoryCount = 0;
 };

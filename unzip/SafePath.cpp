@@ -21,7 +21,8 @@ bool IsDeviceName(const char* p, size_t n) {
          u[3] >= '1' && u[3] <= '9';
 }
 
-TPathVerdict CheckComponent(const char* p, size_t n) {
+// last: the file name, which must name something below its directory.
+TPathVerdict CheckComponent(const char* p, size_t n, bool last) {
   if (n > kMaxNameLength) return pvTooLong;
   size_t dots = 0;
   bool dotsAndBlanks = n > 0;
@@ -36,6 +37,9 @@ TPathVerdict CheckComponent(const char* p, size_t n) {
   // Windows strips trailing dots and blanks: what is left of ". ." or "..."
   // is read as the parent. A lone "." stays where it is.
   if (dotsAndBlanks && dots >= 2) return pvUnsafe;
+  // A file name of dots and blanks alone ("." or " ") is stripped to
+  // nothing: it would name the directory itself.
+  if (last && dotsAndBlanks) return pvUnsafe;
   if (n > 0 && IsDeviceName(p, n)) return pvUnsafe;
   return pvSafe;
 }
@@ -48,7 +52,7 @@ TPathVerdict CheckRelativePath(const std::string& rel) {
   while (start <= rel.size()) {
     size_t end = rel.find_first_of("\\/", start);
     if (end == std::string::npos) end = rel.size();
-    TPathVerdict v = CheckComponent(rel.data() + start, end - start);
+    TPathVerdict v = CheckComponent(rel.data() + start, end - start, end == rel.size());
     if (v == pvUnsafe) return pvUnsafe;  // unsafe outranks too long
     if (v == pvTooLong) verdict = pvTooLong;
     start = end + 1;

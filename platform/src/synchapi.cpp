@@ -35,6 +35,13 @@ extern "C" LONG WINAPI InterlockedExchange(LONG volatile* target, LONG value) {
   return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
 }
 
+extern "C" LONG WINAPI InterlockedCompareExchange(LONG volatile* destination, LONG exchange,
+                                                  LONG comperand) {
+  __atomic_compare_exchange_n(destination, &comperand, exchange, false, __ATOMIC_SEQ_CST,
+                              __ATOMIC_SEQ_CST);
+  return comperand;
+}
+
 extern "C" void WINAPI InitializeSRWLock(PSRWLOCK lock) {
   lock->Ptr = nullptr;
 }

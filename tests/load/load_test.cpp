@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -88,7 +89,18 @@ TEST_F(Load, ThreadsWithTheirOwnObjectsGetWhatOneThreadGets) {
       if (factory) factory->Release();
       CoUninitialize();
     });
+  // Meanwhile the host asks now and then whether the library may go, as
+  // COM does for unused libraries.
+  std::atomic<bool> done{false};
+  std::thread watcher([&] {
+    while (!done) {
+      if (Lib.CanUnloadNow() != S_OK && Lib.CanUnloadNow() != S_FALSE) ++lockFailures;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
   for (std::thread& th : threads) th.join();
+  done = true;
+  watcher.join();
   EXPECT_EQ(mismatches.load(), 0);
   for (const std::string& m : firstMismatch)
     if (!m.empty()) ADD_FAILURE() << "first differing result:\n" << m;

@@ -72,6 +72,8 @@ TEST(Destination, NoSpellingLeavesIt) {
                                             "sub/nul.txt",
                                             "Com1 .log",
                                             "ctl\x01/x.txt",
+                                            "a/.",
+                                            "sub/ ",
                                             "ok.txt"};
   for (size_t i = 0; i < hostile.size(); ++i) {
     SCOPED_TRACE(hostile[i]);

@@ -8,6 +8,11 @@ extern "C" LONG WINAPI InterlockedIncrement(LONG volatile* Addend);
 extern "C" LONG WINAPI InterlockedDecrement(LONG volatile* Addend);
 // Atomic exchange; returns the old value.
 extern "C" LONG WINAPI InterlockedExchange(LONG volatile* Target, LONG Value);
+// Atomic compare-and-exchange: stores ExChange when the value equals
+// Comperand; returns the old value. With ExChange equal to Comperand it is an
+// atomic read.
+extern "C" LONG WINAPI InterlockedCompareExchange(LONG volatile* Destination, LONG ExChange,
+                                                  LONG Comperand);
 
 // A slim reader/writer lock: one pointer, statically initialised with
 // SRWLOCK_INIT, never destroyed. Not recursive; no upgrade from shared to
