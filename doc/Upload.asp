@@ -34,7 +34,7 @@ Function SafeName(name)
   If Len(name) = 0 Or Len(name) > 120 Then Exit Function
   For k = 1 To Len(name)
     ch = Mid(name, k, 1)
-    If InStr("abcdefghijklmnopqrstuvwxyz0123456789 -_.", LCase(ch)) = 0 And AscW(ch) < 128 Then
+    If InStr("abcdefghijklmnopqrstuvwxyz0123456789 -_.", LCase(ch)) = 0 And Asc(ch) < 128 Then
       Exit Function
     End If
   Next
