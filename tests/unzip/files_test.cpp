@@ -2,8 +2,6 @@
 // times, and names that try to leave the destination.
 #include <windows.h>
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -11,6 +9,9 @@
 
 // Files, tools and shells of a POSIX system.
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+
 namespace {
 
 std::string Listing(const std::string& dir) {
