@@ -40,6 +40,10 @@ TPathVerdict CheckComponent(const char* p, size_t n, bool last) {
   // A file name of dots and blanks alone ("." or " ") is stripped to
   // nothing: it would name the directory itself.
   if (last && dotsAndBlanks) return pvUnsafe;
+  // Other trailing dots and blanks are stripped by some Windows calls and
+  // kept by others ("a..\b" is made as "a" but opened as "a.."): such a
+  // name has no one meaning. "." alone, the directory itself, is harmless.
+  if (n > 1 && (p[n - 1] == '.' || p[n - 1] == ' ')) return pvUnsafe;
   if (n > 0 && IsDeviceName(p, n)) return pvUnsafe;
   return pvSafe;
 }

@@ -28,7 +28,8 @@ enum TPathVerdict { pvSafe, pvUnsafe, pvTooLong };
 // leading separators have already been taken off. Either separator splits
 // it. Unsafe: a component that names the parent once Windows has stripped
 // its trailing dots and blanks ("..", "...", ". ."), a colon (a drive, or an
-// NTFS stream), a control character, a file name of dots and blanks alone
-// (it would name the directory), or a device name (CON, NUL, COM1, ...,
+// NTFS stream), a control character, a name ending in a dot or a blank
+// (Windows strips those in some calls and not in others), a file name of
+// dots and blanks alone (it would name the directory), or a device name (CON, NUL, COM1, ...,
 // with or without an extension). Too long: a component over kMaxNameLength.
 TPathVerdict CheckRelativePath(const std::string& rel);
