@@ -33,20 +33,23 @@ namespace {
 struct TRow {
   const char* Name;
   std::function<std::string()> Make;
-  const char* Before;  // measured on the receiver before the bounds
+  // The receiver before the bounds (commit b1a9152), the same program on
+  // the same machine under load: seconds, peak, files received.
+  const char* Before;
 };
 
 const TRow kRows[] = {
     {"names *a*a...*b and 200 x a (backtracking)", hostile::BacktrackingNames,
-     "over 600 s (stopped), 1 MB"},
-    {"one name of 30,000 x *a (deep recursion)", hostile::DeepStarName,
-     "crashed: stack overflow on 1 MiB"},
+     "over 60 s (stopped)"},
+    {"one name of 30,000 x *a (deep recursion)", hostile::DeepStarName, "crashed (stack overflow)"},
     {"30,000 names ?00000... (all pairs matched)", [] { return hostile::ManyWildcardNames(30000); },
-     "BEFORE3"},
-    {"8 entries of 100 MB of zeros (780 KB)", [] { return hostile::ZeroBombs(8); }, "BEFORE4"},
-    {"one/same.txt + two/same.txt, second bad CRC", hostile::SameNameOneBad, "BEFORE5"},
+     "over 300 s (stopped; 95 MB by then)"},
+    {"8 entries of 100 MB of zeros (780 KB)", [] { return hostile::ZeroBombs(8); },
+     "47.7 s, 802 MB, 9 files"},
+    {"one/same.txt + two/same.txt, second bad CRC", hostile::SameNameOneBad,
+     "0.03 s, 3 files (each same.txt both entries)"},
     {"2,000 stored entries over one 1 MiB run", [] { return hostile::OverlappingEntries(2000); },
-     "BEFORE6"},
+     "272.7 s, 2083 MB, 2001 files"},
 };
 constexpr int kRowCount = sizeof kRows / sizeof kRows[0];
 
