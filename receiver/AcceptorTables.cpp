@@ -116,6 +116,7 @@ void TAcceptor::ExpandArchive(TMemoryStream& archive, const std::string& varName
   const int count = zip.EntryCount();
   for (int j = 0; j < count; ++j) {
     std::string n = FoldLower(zip.EntryName(j));
+    if (n.empty()) continue;  // a directory entry
     int only = zip.SingleSelection(n, &work);
     if (only == -3) throw EArchiveLimit("Archive names take too long to match");
     if (only != j) continue;

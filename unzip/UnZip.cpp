@@ -345,6 +345,9 @@ std::pair<TNameOrder::const_iterator, TNameOrder::const_iterator> Beginning(
 int TUnZip::SingleSelection(const std::string& pattern, int64_t* work) {
   OpenArchive();
   CloseArchive();
+  // An empty pattern matches only empty names, which only directory entries
+  // have, and those are selected only with RecreateDirs.
+  if (pattern.empty() && !RecreateDirs) return -1;
   if (IsLiteral(pattern)) {
     BuildNameIndex();
     auto it = FNameIndex.find(LowerAscii(pattern));
@@ -354,8 +357,8 @@ int TUnZip::SingleSelection(const std::string& pattern, int64_t* work) {
   int found = -1;
   auto consider = [&](int i) {
     const TZipHeaderInfo* e = FView->Entry(i);
+    if (--*work < 0) return false;
     if (e->FileName().empty() && !RecreateDirs) return true;
-    --*work;
     bool whole = pattern.find('\\') != std::string::npos;
     if (!WildcardMatch(pattern, whole ? e->Directory() + e->FileName() : e->FileName(), work))
       return *work >= 0;

@@ -191,6 +191,7 @@ TEST(SingleSelection, CountsAsARunWouldSelect) {
   EXPECT_EQ(Single(*u, "[z-"), -1);    // invalid: selects nothing
   int64_t work = 3;
   EXPECT_EQ(u->SingleSelection("*.???", &work), -3);
+  EXPECT_EQ(Single(*u, ""), -1);
 }
 
 TEST(SingleSelection, AgreesWithTheEntriesARunExtracts) {
@@ -210,6 +211,21 @@ TEST(SingleSelection, AgreesWithTheEntriesARunExtracts) {
       EXPECT_EQ(got, names[single]) << p;
     }
   }
+}
+
+TEST(HostileArchive, FoldersAndNamesThatSelectOtherEntriesAreNotReceived) {
+  // Folders have empty names; "[1].txt" selects 1.txt, not itself; "*.txt"
+  // selects several.
+  std::vector<hostile::TEntry> entries;
+  for (int i = 0; i < 3000; ++i)
+    entries.push_back(hostile::Stored("d" + std::to_string(i) + "/", ""));
+  entries.push_back(hostile::Stored("[1].txt", "bracket"));
+  entries.push_back(hostile::Stored("1.txt", "one"));
+  entries.push_back(hostile::Stored("*.txt", "star"));
+  Received r = Post(hostile::Zip(entries));
+  ASSERT_EQ(r.Names, (std::vector<std::string>{"upload.zip", "1.txt"}));
+  EXPECT_EQ(r.Data[1], "one");
+  EXPECT_EQ(r.Vars, kAfter);
 }
 
 TEST(ExtractIndex, ExtractsOneEntryAloneAndChecksIt) {
