@@ -145,12 +145,27 @@ inline std::string DeflatedZeros(uint32_t runs) {
   return out;
 }
 
+// The CRC-32 of n zero bytes by repeated squaring: a zero byte moves the
+// register by a linear map, kept as the images of the 32 single bits.
 inline uint32_t CrcOfZeros(uint64_t n) {
-  static const std::string kZeros(1 << 16, '\0');
-  uint32_t c = 0xFFFFFFFFu;
-  for (; n >= kZeros.size(); n -= kZeros.size())
-    c = UpdateCrc32(c, reinterpret_cast<const uint8_t*>(kZeros.data()), kZeros.size());
-  return ~UpdateCrc32(c, reinterpret_cast<const uint8_t*>(kZeros.data()), static_cast<size_t>(n));
+  using TLinear = std::vector<uint32_t>;
+  auto apply = [](const TLinear& l, uint32_t r) {
+    uint32_t x = 0;
+    for (int b = 0; b < 32; ++b)
+      if (r >> b & 1u) x ^= l[b];
+    return x;
+  };
+  TLinear step(32);
+  const uint8_t zero = 0;
+  for (int b = 0; b < 32; ++b) step[b] = UpdateCrc32(1u << b, &zero, 1);
+  uint32_t reg = 0xFFFFFFFFu;
+  for (; n; n >>= 1) {
+    if (n & 1) reg = apply(step, reg);
+    TLinear twice(32);
+    for (int b = 0; b < 32; ++b) twice[b] = apply(step, step[b]);
+    step.swap(twice);
+  }
+  return ~reg;
 }
 
 // ---- the rows -----------------------------------------------------------
@@ -210,49 +225,56 @@ inline std::string SameNameOneBad() {
 // count stored entries whose data ranges all run to the end of one run of
 // run bytes: entry k's data is the local headers after it and the run, with
 // a correct CRC each.
+//
+// The CRC register is affine in what it held before a block of n bytes:
+// f(r, block) = L_n(r) ^ f(0, block) with L_n linear, kept as the images of
+// the 32 single bits. Walking from the last entry back, the suffix S_k that
+// entry k covers grows by one header each step, so every CRC costs one
+// header's worth of work.
 inline std::string OverlappingEntries(int count = 2000, size_t run = 1 << 20) {
+  using TLinear = std::vector<uint32_t>;  // images of the 32 single bits
+  auto update = [](uint32_t r, const std::string& s) {
+    return UpdateCrc32(r, reinterpret_cast<const uint8_t*>(s.data()), s.size());
+  };
+  auto apply = [](const TLinear& l, uint32_t r) {
+    uint32_t x = 0;
+    for (int b = 0; b < 32; ++b)
+      if (r >> b & 1u) x ^= l[b];
+    return x;
+  };
+  std::string bytes(run, '\0');
+  for (size_t i = 0; i < run; ++i) bytes[i] = static_cast<char>((i * 7 + i / 4093) & 0xFF);
   std::vector<TEntry> entries(count);
-  std::string headers;
-  std::vector<uint32_t> offsets;
   char name[16];
   for (int k = 0; k < count; ++k) {
     std::snprintf(name, sizeof name, "e%04d.bin", k);
     entries[k].Name = name;
   }
   const size_t headerSize = 30 + entries[0].Name.size();
-  const size_t end = headerSize * count + run;
-  // The CRC register is affine in what it held before a block: running
-  // register r through the run gives Shift(r) ^ tail, Shift linear.
-  std::string bytes(run, '\0');
-  for (size_t i = 0; i < run; ++i) bytes[i] = static_cast<char>((i * 7 + i / 4093) & 0xFF);
-  auto update = [](uint32_t r, const std::string& s, size_t from = 0) {
-    return UpdateCrc32(r, reinterpret_cast<const uint8_t*>(s.data()) + from, s.size() - from);
-  };
-  const uint32_t tail = update(0, bytes);
-  uint32_t shift[32];
-  for (int b = 0; b < 32; ++b) shift[b] = update(1u << b, bytes) ^ tail;
-  auto through = [&](uint32_t r) {
-    uint32_t x = tail;
-    for (int b = 0; b < 32; ++b)
-      if (r >> b & 1u) x ^= shift[b];
-    return x;
-  };
-  // Headers are written from the last entry back, each CRC covering the
-  // headers after it.
-  std::vector<std::string> local(count);
-  std::string after;  // the headers of the entries after k
+  const std::string headerZeros(headerSize, '\0');
+  // S = the run: L over the run, f(0, run).
+  uint32_t c = update(0, bytes);
+  TLinear l(32);
+  for (int b = 0; b < 32; ++b) l[b] = update(1u << b, bytes) ^ c;
+  std::vector<std::string> headers(count);
+  size_t covered = run;
   for (int k = count - 1; k >= 0; --k) {
     TEntry& e = entries[k];
-    e.Packed = e.Unpacked = static_cast<uint32_t>(after.size() + run);
-    e.Crc = ~through(update(0xFFFFFFFFu, after));
-    std::string h;
-    PutLocal(h, e);
-    after = h + after;
+    e.Packed = e.Unpacked = static_cast<uint32_t>(covered);
+    e.Crc = ~(apply(l, 0xFFFFFFFFu) ^ c);
+    PutLocal(headers[k], e);
+    // S grows by this header in front: c' = L(f(0, H)) ^ c, L' = L o L_H.
+    c ^= apply(l, update(0, headers[k]));
+    TLinear next(32);
+    for (int b = 0; b < 32; ++b) next[b] = apply(l, update(1u << b, headerZeros));
+    l.swap(next);
+    covered += headerSize;
   }
-  std::string out = after + bytes, central;
+  std::string out, central;
+  for (const std::string& h : headers) out += h;
+  out += bytes;
   for (int k = 0; k < count; ++k)
     PutCentral(central, entries[k], static_cast<uint32_t>(headerSize * k));
-  (void)end;
   size_t at = out.size();
   out += central;
   PutEnd(out, entries.size(), central.size(), at);
