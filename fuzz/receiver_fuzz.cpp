@@ -48,14 +48,14 @@ class TReader {
 //      five-digit number and its data is that name), 8: declared sizes
 //      follow (u32 packed, u32 unpacked);
 //   1  u16 count, u24 run: stored entries whose data ranges overlap one run;
-//   2  u8 count, u16 runs (below 8192): deflated zeros, 258 * runs bytes each.
+//   2  u8 count, u16 runs (below 2048): deflated zeros, 258 * runs bytes each.
 // Counts and sizes are capped so that one input stays quick.
 std::string FuzzedArchive(TReader& in) {
   switch (in.Byte() % 3) {
-    case 1: return hostile::OverlappingEntries(1 + in.U16() % 4096, in.U24() % (1 << 16));
+    case 1: return hostile::OverlappingEntries(1 + in.U16() % 512, in.U24() % (1 << 16));
     case 2: {
       int count = 1 + in.Byte() % 8;
-      uint32_t runs = in.U16() % 8192;
+      uint32_t runs = in.U16() % 2048;
       hostile::TEntry e;
       e.Method = 8;
       e.Data = hostile::DeflatedZeros(runs);
@@ -71,11 +71,11 @@ std::string FuzzedArchive(TReader& in) {
     }
   }
   std::vector<hostile::TEntry> entries;
-  while (in.More() && entries.size() < 8192) {
+  while (in.More() && entries.size() < 2048) {
     std::string name = in.Bytes(in.U16());
     uint32_t flags = in.Byte();
     std::string data = in.Bytes(in.U16());
-    uint32_t copies = flags & 4 ? in.U16() % 4096 : 0;
+    uint32_t copies = flags & 4 ? in.U16() % 1024 : 0;
     hostile::TEntry e = hostile::Stored(name, data);
     if (flags & 1) e.Method = 8;
     if (flags & 2) e.Crc ^= 0x80000001u;

@@ -145,27 +145,39 @@ inline std::string DeflatedZeros(uint32_t runs) {
   return out;
 }
 
-// The CRC-32 of n zero bytes by repeated squaring: a zero byte moves the
-// register by a linear map, kept as the images of the 32 single bits.
-inline uint32_t CrcOfZeros(uint64_t n) {
-  using TLinear = std::vector<uint32_t>;
-  auto apply = [](const TLinear& l, uint32_t r) {
-    uint32_t x = 0;
-    for (int b = 0; b < 32; ++b)
-      if (r >> b & 1u) x ^= l[b];
-    return x;
-  };
-  TLinear step(32);
+// A block of n bytes moves the CRC register by an affine map:
+// f(r, block) = L_n(r) ^ f(0, block), where L_n = f(., n zeros) is linear and
+// is kept as the images of the 32 single bits.
+using TLinear = std::vector<uint32_t>;
+
+inline uint32_t Apply(const TLinear& l, uint32_t r) {
+  uint32_t x = 0;
+  for (int b = 0; b < 32; ++b)
+    if (r >> b & 1u) x ^= l[b];
+  return x;
+}
+
+// a after b.
+inline TLinear Compose(const TLinear& a, const TLinear& b) {
+  TLinear r(32);
+  for (int i = 0; i < 32; ++i) r[i] = Apply(a, b[i]);
+  return r;
+}
+
+// L_n by repeated squaring of the map of one zero byte.
+inline TLinear ZeroShift(uint64_t n) {
+  TLinear step(32), result(32);
   const uint8_t zero = 0;
-  for (int b = 0; b < 32; ++b) step[b] = UpdateCrc32(1u << b, &zero, 1);
-  uint32_t reg = 0xFFFFFFFFu;
+  for (int b = 0; b < 32; ++b) step[b] = UpdateCrc32(1u << b, &zero, 1), result[b] = 1u << b;
   for (; n; n >>= 1) {
-    if (n & 1) reg = apply(step, reg);
-    TLinear twice(32);
-    for (int b = 0; b < 32; ++b) twice[b] = apply(step, step[b]);
-    step.swap(twice);
+    if (n & 1) result = Compose(step, result);
+    step = Compose(step, step);
   }
-  return ~reg;
+  return result;
+}
+
+inline uint32_t CrcOfZeros(uint64_t n) {
+  return ~Apply(ZeroShift(n), 0xFFFFFFFFu);
 }
 
 // ---- the rows -----------------------------------------------------------
@@ -224,24 +236,10 @@ inline std::string SameNameOneBad() {
 
 // count stored entries whose data ranges all run to the end of one run of
 // run bytes: entry k's data is the local headers after it and the run, with
-// a correct CRC each.
-//
-// The CRC register is affine in what it held before a block of n bytes:
-// f(r, block) = L_n(r) ^ f(0, block) with L_n linear, kept as the images of
-// the 32 single bits. Walking from the last entry back, the suffix S_k that
-// entry k covers grows by one header each step, so every CRC costs one
-// header's worth of work.
+// a correct CRC each. Walking from the last entry back, the suffix S that
+// entry k covers grows by one header each step: f(r, H S) = L_S(L_H(r)) ^
+// L_S(f(0, H)) ^ f(0, S), so every CRC costs one header's worth of work.
 inline std::string OverlappingEntries(int count = 2000, size_t run = 1 << 20) {
-  using TLinear = std::vector<uint32_t>;  // images of the 32 single bits
-  auto update = [](uint32_t r, const std::string& s) {
-    return UpdateCrc32(r, reinterpret_cast<const uint8_t*>(s.data()), s.size());
-  };
-  auto apply = [](const TLinear& l, uint32_t r) {
-    uint32_t x = 0;
-    for (int b = 0; b < 32; ++b)
-      if (r >> b & 1u) x ^= l[b];
-    return x;
-  };
   std::string bytes(run, '\0');
   for (size_t i = 0; i < run; ++i) bytes[i] = static_cast<char>((i * 7 + i / 4093) & 0xFF);
   std::vector<TEntry> entries(count);
@@ -251,23 +249,18 @@ inline std::string OverlappingEntries(int count = 2000, size_t run = 1 << 20) {
     entries[k].Name = name;
   }
   const size_t headerSize = 30 + entries[0].Name.size();
-  const std::string headerZeros(headerSize, '\0');
-  // S = the run: L over the run, f(0, run).
-  uint32_t c = update(0, bytes);
-  TLinear l(32);
-  for (int b = 0; b < 32; ++b) l[b] = update(1u << b, bytes) ^ c;
+  const TLinear byHeader = ZeroShift(headerSize);
+  TLinear l = ZeroShift(run);                                                        // L_S
+  uint32_t c = UpdateCrc32(0, reinterpret_cast<const uint8_t*>(bytes.data()), run);  // f(0, S)
   std::vector<std::string> headers(count);
   size_t covered = run;
   for (int k = count - 1; k >= 0; --k) {
     TEntry& e = entries[k];
     e.Packed = e.Unpacked = static_cast<uint32_t>(covered);
-    e.Crc = ~(apply(l, 0xFFFFFFFFu) ^ c);
+    e.Crc = ~(Apply(l, 0xFFFFFFFFu) ^ c);
     PutLocal(headers[k], e);
-    // S grows by this header in front: c' = L(f(0, H)) ^ c, L' = L o L_H.
-    c ^= apply(l, update(0, headers[k]));
-    TLinear next(32);
-    for (int b = 0; b < 32; ++b) next[b] = apply(l, update(1u << b, headerZeros));
-    l.swap(next);
+    c ^= Apply(l, UpdateCrc32(0, reinterpret_cast<const uint8_t*>(headers[k].data()), headerSize));
+    l = Compose(l, byHeader);
     covered += headerSize;
   }
   std::string out, central;
