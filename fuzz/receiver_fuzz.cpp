@@ -88,7 +88,7 @@ std::string FuzzedArchive(TReader& in) {
       continue;
     }
     for (uint32_t i = 0; i < copies; ++i) {
-      char n[8];
+      char n[16];
       std::snprintf(n, sizeof n, "%05u", i);
       hostile::TEntry c = hostile::Stored(name + n, name + n);
       c.Method = e.Method;
