@@ -448,6 +448,44 @@ def limits(server, work):
     server.clear()
 
 
+def direct(qrvx, work):
+    """qrvx cgi run without a server, for what a server hardly lets through."""
+    up = os.path.join(work, "direct")
+    os.makedirs(up, exist_ok=True)
+
+    def run(env, body=b""):
+        base = {"PATH": os.environ["PATH"], "QRVX_UPLOAD_DIR": up, "SCRIPT_NAME": "/u.cgi"}
+        r = subprocess.run([qrvx, "cgi"], input=body, env=dict(base, **env),
+                           capture_output=True, timeout=60)
+        head, _, rest = r.stdout.partition(b"\r\n\r\n")
+        status = int(head.split(b" ")[1]) if head.startswith(b"Status: ") else 0
+        return status, head, rest
+
+    status, head, rest = run({"REQUEST_METHOD": "HEAD"})
+    check(status == 200 and rest == b"" and b"Content-Length: " in head, "direct: HEAD answers headers only")
+    post = {"REQUEST_METHOD": "POST", "CONTENT_TYPE": "multipart/form-data; boundary=q"}
+    status, head, rest = run(post)
+    check(status == 411, f"direct: no Content-Length gives 411 (got {status})")
+    status, head, rest = run(dict(post, CONTENT_LENGTH="99999999999999999999"))
+    check(status == 400, f"direct: an overlong Content-Length gives 400 (got {status})")
+    status, head, rest = run(dict(post, CONTENT_LENGTH="5", QRVX_MAX_BODY="lots"))
+    check(status == 500 and b"QRVX_MAX_BODY" in rest, "direct: a bad setting gives 500 naming it")
+    status, head, rest = run(dict(post, CONTENT_LENGTH="5", QRVX_CHARSET="koi8-r"))
+    check(status == 500 and b"QRVX_CHARSET" in rest, "direct: an unknown charset gives 500")
+    status, head, rest = run({"REQUEST_METHOD": "PATCH", "HTTP_ACCEPT": "application/json"})
+    check(status == 405 and b"Allow: GET, HEAD, POST" in head and json.loads(rest)["status"] == 405,
+          "direct: 405 with Allow, as JSON when asked")
+    name = '<img src=x onerror="a()">.txt'
+    body = multipart(b"q", [("v<1>", None, b"<script>&"), ("f", name, b"abc")])
+    status, head, rest = run(dict(post, CONTENT_LENGTH=str(len(body))), body)
+    check(status == 200 and b"<script>" not in rest and b"&lt;script&gt;&amp;" in rest
+          and b"<img" not in rest and b"v&lt;1&gt;" in rest, "direct: names and values HTML-escaped")
+    check(len(os.listdir(up)) == 1,
+          f"direct: the file saved under one safe name ({os.listdir(up)})")
+    for n in os.listdir(up):
+        check("/" not in n and not n.startswith("."), "direct: saved name is one visible path component")
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
@@ -471,6 +509,7 @@ def main():
         utf8 = start("utf8", QRVX_CHARSET="utf-8", LANG="ru_RU.UTF-8")
         cp1251 = start("cp1251", QRVX_CHARSET="windows-1251", QRVX_MAX_BODY=str(SMALL_LIMIT))
         bad = start("baddir", QRVX_UPLOAD_DIR=os.path.join(work, "no", "such", "dir"))
+        direct(qrvx, work)
         code, form = curl([utf8.url])
         check(code == 200 and b'enctype="multipart/form-data"' in form and b'charset="utf-8"' in form,
               "form: GET serves the form in UTF-8")
