@@ -269,16 +269,16 @@ def check_files(server, page, expected, name):
 def browser_utf8(server, files, work):
     name, comment = "Hello, World & <friends>", "Привет, мир!\nВторая строка «ё»"
     raw = run_browser(server.url, {
-        "fields": {"name": name, "comment": comment},
-        "files": {"file1": files["text"], "file2": files["big"], "archive": files["zip"],
-                  "table": files["table"]}}, work, "browser-utf8")
+        "fields": {"Customer": name, "Comment": comment},
+        "files": {"Attachment": files["text"], "Attachment2": files["big"], "Archive": files["zip"],
+                  "Table": files["table"]}}, work, "browser-utf8")
     if raw is None:
         return
     page = parse_page(raw)
     check(b"Hello, World &amp; &lt;friends&gt;" in raw, "browser-utf8: echoed text is HTML-escaped")
     fields = page.tables.get("fields", [])[1:]
     # A textarea's line breaks are posted as CR LF (HTML form submission).
-    check(fields == [["name", name], ["comment", comment.replace("\n", "\r\n")]],
+    check(fields == [["customer", name], ["comment", comment.replace("\n", "\r\n")]],
           f"browser-utf8: Latin and Cyrillic fields as typed (got {fields})")
     readme = os.path.join(os.path.dirname(files["text"]), "readme.txt")
     people = os.path.join(os.path.dirname(files["text"]), "people.dbf")
@@ -288,8 +288,8 @@ def browser_utf8(server, files, work):
         with open(people, "wb") as f:
             f.write(z.read("data/people.dbf"))
     check_files(server, page, [
-        ("notes.txt", "", "file1", files["text"]),
-        ("big.bin", "", "file2", files["big"]),
+        ("notes.txt", "", "attachment", files["text"]),
+        ("big.bin", "", "attachment2", files["big"]),
         ("tables.zip", "", "archive", files["zip"]),
         ("people.dbf", "", "archive", people),
         ("readme.txt", "", "archive", readme),
@@ -310,18 +310,18 @@ def browser_1251(server, files, work):
     with open(cyr, "wb") as f:
         f.write("Отчёт\r\n".encode("cp1251"))
     comment = "Съешь же ещё этих мягких французских булок"
-    raw = run_browser(server.url, {"fields": {"name": "Ivan", "comment": comment},
-                                   "files": {"file1": cyr, "table": files["table"]}},
+    raw = run_browser(server.url, {"fields": {"Customer": "Ivan", "Comment": comment},
+                                   "files": {"Attachment": cyr, "Table": files["table"]}},
                       work, "browser-1251")
     if raw is None:
         return
     page = parse_page(raw)
     fields = page.tables.get("fields", [])[1:]
     # File inputs left empty are posted with an empty file name: variables.
-    check(fields == [["name", "Ivan"], ["comment", comment], ["file2", ""], ["archive", ""]],
+    check(fields == [["customer", "Ivan"], ["comment", comment], ["attachment2", ""], ["archive", ""]],
           f"browser-1251: Cyrillic field posted in windows-1251 (got {fields})")
     # Names are folded to lower case in both alphabets.
-    check_files(server, page, [("отчёт.txt", "", "file1", cyr),
+    check_files(server, page, [("отчёт.txt", "", "attachment", cyr),
                                ("staff.dbf", "", "table", files["table"])], "browser-1251")
     rows = page.tables.get("staff (field table, 3 rows)")
     want = dbf_rows(files["table"], "cp1251")

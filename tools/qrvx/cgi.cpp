@@ -184,28 +184,28 @@ void RespondError(const HttpError& e) {
   Respond(e.status, "text/html; charset=utf-8", page, extra);
 }
 
-// The upload form. Its text is ASCII, the same bytes in either encoding; the
+// The upload form, with the fields of the documentation's sample page (and
+// a second file). Its text is ASCII, the same bytes in either encoding; the
 // declared charset tells the browser how to encode what the user types.
 void RespondForm(const Settings& s) {
   const char* charset = s.cp1251 ? "windows-1251" : "utf-8";
   std::string action = HtmlEscape(Env("SCRIPT_NAME"));
-  std::string page = std::string("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"") +
-                     charset + "\"><title>QRVX upload</title>" + kStyle +
-                     "</head><body>\n<h1>Send files to QRVX</h1>\n"
-                     "<form method=\"post\" action=\"" +
-                     action + "\" enctype=\"multipart/form-data\" accept-charset=\"" + charset +
-                     "\">\n"
-                     "<label>Your name <input type=\"text\" name=\"name\" size=\"40\"></label>\n"
-                     "<label>Comment <textarea name=\"comment\" rows=\"3\" "
-                     "cols=\"40\"></textarea></label>\n"
-                     "<label>A file <input type=\"file\" name=\"file1\"></label>\n"
-                     "<label>Another file <input type=\"file\" name=\"file2\"></label>\n"
-                     "<label>A ZIP archive (tables inside are read too) <input type=\"file\" "
-                     "name=\"archive\" accept=\".zip\"></label>\n"
-                     "<label>A dBase table <input type=\"file\" name=\"table\" "
-                     "accept=\".dbf\"></label>\n"
-                     "<p><input type=\"submit\" value=\"Send\"></p>\n"
-                     "</form>\n</body></html>\n";
+  std::string page =
+      std::string("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"") + charset +
+      "\"><title>QRVX upload</title>" + kStyle +
+      "</head><body>\n<h1>Send files to QRVX</h1>\n"
+      "<form method=\"post\" action=\"" +
+      action + "\" enctype=\"multipart/form-data\" accept-charset=\"" + charset +
+      "\">\n"
+      "<label>Your name: <input type=\"text\" name=\"Customer\" size=\"40\"></label>\n"
+      "<label>Comment: <textarea name=\"Comment\" rows=\"4\" "
+      "cols=\"40\"></textarea></label>\n"
+      "<label>A file: <input type=\"file\" name=\"Attachment\"></label>\n"
+      "<label>Another file: <input type=\"file\" name=\"Attachment2\"></label>\n"
+      "<label>A ZIP archive: <input type=\"file\" name=\"Archive\"></label>\n"
+      "<label>A dBase table: <input type=\"file\" name=\"Table\"></label>\n"
+      "<p><input type=\"submit\" value=\"Send\"></p>\n"
+      "</form>\n</body></html>\n";
   Respond(200, std::string("text/html; charset=") + charset, page);
 }
 
