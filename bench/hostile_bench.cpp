@@ -7,8 +7,9 @@
 //   hostile_bench --check    the same; exits 1 when a row breaks its bound
 //   hostile_bench ROW        one row, in this process
 //
-// Bounds: 30 s a row (minutes before; the machine may be busy), and a peak of at most 100 times the
-// archive plus 1 MiB of unpacked data, plus 4 copies of the body and 16 MiB.
+// Bounds: 30 s a row (minutes before; the machine may be busy), and a peak
+// of at most 100 times the archive plus 1 MiB of unpacked data, plus 4
+// copies of the body and 16 MiB.
 #include <windows.h>
 
 #include <oleauto.h>
