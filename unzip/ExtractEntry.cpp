@@ -29,10 +29,14 @@ void TUnZip::ExtractEntry(int index) {
   FRetry = false;
   FWork.Assign(*FView->Entry(index));
   bool hasName = !FWork.FileName().empty();
-  if (hasName)
-    SeekToData();
-  else if (FToStream)
+  if (hasName) {
+    if (!SeekToData(index)) {
+      --FResult;
+      return;
+    }
+  } else if (FToStream) {
     return;  // a directory entry has nothing to give a stream
+  }
 
   std::string target;
   if (!FToStream && !FormTarget(index, target)) return;
@@ -55,14 +59,18 @@ void TUnZip::ExtractEntry(int index) {
 }
 
 // Positions the archive at the entry's data: past its local header, whose
-// own name and extra field lengths count (APPNOTE 4.3.7). The signature is
-// not checked.
-void TUnZip::SeekToData() {
+// own name and extra field lengths count (APPNOTE 4.3.7). An entry whose
+// header is not one, or whose data overlaps the data of an entry already
+// extracted (one run of bytes posing as many entries), is refused: false. A
+// header cut short by the end of the archive fails later, at its data.
+bool TUnZip::SeekToData(int index) {
   if (FEnd.ThisDisk != 0 && FWork.StartDisk != FCurrentDisk) RequestDisk(FWork.StartDisk + 1);
   FArchive->Seek(FWork.LocalHeaderOffset, soFromBeginning);
   std::memset(FLocal, 0, sizeof FLocal);
-  FArchive->Read(FLocal, kLocalSize);
+  int32_t got = FArchive->Read(FLocal, kLocalSize);
   FArchive->Seek(static_cast<int64_t>(Get16(FLocal + 26)) + Get16(FLocal + 28), soFromCurrent);
+  return (got < 4 || Get32(FLocal) == kLocalSig) &&
+         ClaimDataRange(FView->Entry(index), FArchive->GetPosition());
 }
 
 // File mode: the entry's target below DestDir, in target. The stored
