@@ -286,10 +286,14 @@ bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
       std::string_view v = DBFTrim(std::string_view(rec + start, len));
       if (v.empty()) return false;
       if (dest) {
-        std::string s(v.substr(0, v.find('\0')));  // delivered zero-terminated
+        // Delivered zero-terminated, into the value's own buffer.
+        std::string& s = dest->Str;
+        s.assign(v.substr(0, v.find('\0')));
         if (!IsAnsi() && !s.empty())
           OemToCharBuffA(s.data(), s.data(), static_cast<DWORD>(s.size()));
-        *dest = TDBFValue::String(std::move(s));
+        dest->vt = varString;
+        dest->Num = 0;
+        dest->Bool = false;
       }
       return true;
     }
@@ -315,10 +319,14 @@ bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
     case ftDate: {
       // The 8 bytes from the column's start (also when the column declares
       // fewer), but never beyond the record: missing bytes count as spaces.
-      char raw[8];
-      int have = FRecordSize - start < 8 ? FRecordSize - start : 8;
-      std::memcpy(raw, rec + start, have);
-      std::memset(raw + have, ' ', 8 - have);
+      char padded[8];
+      const char* raw = rec + start;
+      if (FRecordSize - start < 8) {
+        int have = FRecordSize - start;
+        std::memcpy(padded, raw, have);
+        std::memset(padded + have, ' ', 8 - have);
+        raw = padded;
+      }
       std::string_view r(raw, 8);
       if (r.find('\0') != std::string_view::npos) return false;  // a NUL byte: no date
       if (DBFTrim(r).empty() || r == "00000000") return false;

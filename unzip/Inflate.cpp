@@ -83,7 +83,7 @@ enum : int {
 
 // Lookup widths of the tables: root entries cover codes up to this length,
 // longer ones take one more access into a sub-table.
-constexpr unsigned kLitLenLookup = 10, kDistanceLookup = 8, kCodeLengthLookup = 7;
+constexpr unsigned kLitLenLookup = 11, kDistanceLookup = 8, kCodeLengthLookup = 7;
 
 // The fast loop's bit budget: a refill leaves at least 56 valid bits
 // (RefillFast); a length with its extra bits and a distance with its extra
@@ -122,9 +122,13 @@ inline void CopyMatch(uint8_t* dst, size_t dist, unsigned len) {
   } else if (dist == 1) {
     std::memset(dst, *src, len);
   } else {
-    // The source overlaps what is being written: byte by byte repeats the
-    // pattern as RFC 1951 requires.
-    while (dst < end) *dst++ = *src++;
+    // The source overlaps what is being written: the output repeats the
+    // dist bytes before it (RFC 1951 3.2.3). Eight bytes of that pattern are
+    // stored at steps of the largest multiple of dist that fits in them.
+    uint8_t pattern[8];
+    for (unsigned i = 0; i < 8; ++i) pattern[i] = src[i % dist];
+    const size_t step = 8 - 8 % dist;
+    for (; dst < end; dst += step) std::memcpy(dst, pattern, 8);
   }
 }
 
