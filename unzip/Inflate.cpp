@@ -104,7 +104,7 @@ static_assert(kWindowSize <= uint32_t(kWindowBytes), "the window fits the run's 
 
 // Copies len bytes from dist back at dst, with steps of 8 or 16 bytes where
 // the distance allows. May write up to kCopyStep - 1 bytes past dst + len.
-inline void CopyMatch(uint8_t* dst, size_t dist, unsigned len) {
+[[gnu::always_inline]] inline void CopyMatch(uint8_t* dst, size_t dist, unsigned len) {
   const uint8_t* src = dst - dist;
   uint8_t* const end = dst + len;
   if (dist >= kCopyStep) {
@@ -256,7 +256,8 @@ void TInflater::Finish() {
 
 // The entry for the code at the low end of buf: the root entry, or for a
 // code longer than the root the sub-table entry, the root's bits dropped.
-inline TCodeEntry Lookup(const TCodeEntry* t, uint64_t rootMask, uint64_t& buf, unsigned& cnt) {
+[[gnu::always_inline]] inline TCodeEntry Lookup(const TCodeEntry* t, uint64_t rootMask,
+                                                uint64_t& buf, unsigned& cnt) {
   TCodeEntry e = t[buf & rootMask];
   if (e.Op > opLiteral && e.Op != opInvalid) {
     buf >>= e.Bits;
@@ -268,7 +269,8 @@ inline TCodeEntry Lookup(const TCodeEntry* t, uint64_t rootMask, uint64_t& buf, 
 
 // A length or distance entry: its base plus its extra bits, code and extra
 // bits dropped together.
-inline unsigned TakeValue(const TCodeEntry& e, uint64_t& buf, unsigned& cnt) {
+[[gnu::always_inline]] inline unsigned TakeValue(const TCodeEntry& e, uint64_t& buf,
+                                                 unsigned& cnt) {
   unsigned v = e.Val + unsigned((buf >> e.Bits) & ((uint64_t(1) << e.Op) - 1));
   buf >>= e.Bits + e.Op;
   cnt -= e.Bits + e.Op;
@@ -327,27 +329,40 @@ int TInflater::Copy(unsigned len, unsigned dist) {
   return kBlockOk;
 }
 
-// Whole symbols from locals while the chunk has kFastInputMargin bytes and
-// the output kFastOutputMargin: every iteration starts with a refill, which
-// covers a literal/length code with its extra bits and a distance code with
-// its extra bits, or up to three literals. Leaves when a margin runs out, at
-// the end of the block, at the next report of whole-entry output, or on a
-// bad code.
-int TInflater::FastCodes(const TDecodeTable& lit, const TDecodeTable& dist, bool& endOfBlock) {
-  const TCodeEntry* lt = lit.Entries;
-  const TCodeEntry* dt = dist.Entries;
-  const uint64_t lmask = (uint64_t(1) << lit.Bits) - 1;
-  const uint64_t dmask = (uint64_t(1) << dist.Bits) - 1;
-  uint64_t buf = In.Buf;
-  unsigned cnt = In.Cnt;
-  const uint8_t* p = In.P;
-  const uint8_t* const pEnd = In.P + In.Left;
-  uint8_t* out = Out;
-  size_t pos = Pos;
-  // The caller checked Pos < Mark and Pos + kFastOutputMargin <= Limit.
-  const size_t last = std::min(Mark - 1, Limit - kFastOutputMargin);
-  int result = kBlockOk;
-  endOfBlock = false;
+// The fast loop's state, in locals while it runs.
+struct TFastLoop {
+  const TCodeEntry* Lit;
+  const TCodeEntry* Dist;
+  uint64_t LitMask, DistMask;
+  uint64_t Buf;
+  unsigned Cnt;
+  const uint8_t* P;
+  const uint8_t* PEnd;
+  uint8_t* Out;
+  size_t Pos;
+  size_t Last;                     // the last output position an iteration may start at
+  unsigned Len = 0, Distance = 0;  // a match the loop leaves to Copy
+};
+enum class TLoopExit { Margin, EndOfBlock, BadData, FarMatch };
+
+// Whole symbols while the input has kFastInputMargin bytes and the output
+// kFastOutputMargin: every iteration starts with a refill, which covers a
+// literal/length code with its extra bits and a distance code with its
+// extra bits, or up to three literals. Leaves when a margin runs out, at the
+// end of the block, on a bad code, or for a match whose source wraps around
+// the window or lies before the entry (Len and Distance set).
+[[gnu::always_inline]] inline TLoopExit FastLoop(TFastLoop& s) {
+  const TCodeEntry* const lt = s.Lit;
+  const TCodeEntry* const dt = s.Dist;
+  const uint64_t lmask = s.LitMask, dmask = s.DistMask;
+  uint64_t buf = s.Buf;
+  unsigned cnt = s.Cnt;
+  const uint8_t* p = s.P;
+  const uint8_t* const pEnd = s.PEnd;
+  uint8_t* const out = s.Out;
+  size_t pos = s.Pos;
+  const size_t last = s.Last;
+  TLoopExit exit = TLoopExit::Margin;
 
   while (pEnd - p >= kFastInputMargin && pos <= last) {
     buf |= LoadLE64(p) << cnt;
@@ -375,9 +390,9 @@ int TInflater::FastCodes(const TDecodeTable& lit, const TDecodeTable& dist, bool
       if (e.Op == opEndOfBlock) {
         buf >>= e.Bits;
         cnt -= e.Bits;
-        endOfBlock = true;
+        exit = TLoopExit::EndOfBlock;
       } else {
-        result = kBadData;
+        exit = TLoopExit::BadData;
       }
       break;
     }
@@ -385,33 +400,82 @@ int TInflater::FastCodes(const TDecodeTable& lit, const TDecodeTable& dist, bool
 
     e = Lookup(dt, dmask, buf, cnt);
     if (e.Op >= opEndOfBlock) {
-      result = kBadData;
+      exit = TLoopExit::BadData;
       break;
     }
     unsigned d = TakeValue(e, buf, cnt);
-
-    if (d <= pos) {
-      CopyMatch(out + pos, d, len);
-      pos += len;
-    } else {
-      // The source wraps around the window, or lies before the entry.
-      In.Buf = buf;
-      In.Cnt = cnt;
-      In.Left -= p - In.P;
-      In.P = p;
-      Pos = pos;
-      result = Copy(len, d);
-      pos = Pos;
-      out = Out;
-      if (result) return result;
+    if (d > pos) {
+      s.Len = len;
+      s.Distance = d;
+      exit = TLoopExit::FarMatch;
+      break;
     }
+    CopyMatch(out + pos, d, len);
+    pos += len;
   }
-  In.Buf = buf;
-  In.Cnt = cnt;
-  In.Left -= p - In.P;
-  In.P = p;
-  Pos = pos;
-  return result;
+  s.Buf = buf;
+  s.Cnt = cnt;
+  s.P = p;
+  s.Pos = pos;
+  return exit;
+}
+
+// The same loop compiled twice: for any x86-64, and for processors with
+// BMI2, whose shifts by a variable count take one step (chosen at run time).
+TLoopExit FastLoopPlain(TFastLoop& s) {
+  return FastLoop(s);
+}
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+__attribute__((target("bmi2"))) TLoopExit FastLoopBmi2(TFastLoop& s) {
+  return FastLoop(s);
+}
+const bool kHaveBmi2 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("bmi2") != 0;
+}();
+TLoopExit RunFastLoop(TFastLoop& s) {
+  return kHaveBmi2 ? FastLoopBmi2(s) : FastLoopPlain(s);
+}
+#else
+TLoopExit RunFastLoop(TFastLoop& s) {
+  return FastLoopPlain(s);
+}
+#endif
+
+// The fast loop over the current chunk and output; a match it leaves goes
+// through Copy, and the loop goes on.
+int TInflater::FastCodes(const TDecodeTable& lit, const TDecodeTable& dist, bool& endOfBlock) {
+  endOfBlock = false;
+  for (;;) {
+    // The caller checked Pos < Mark and Pos + kFastOutputMargin <= Limit.
+    TFastLoop s{lit.Entries,
+                dist.Entries,
+                (uint64_t(1) << lit.Bits) - 1,
+                (uint64_t(1) << dist.Bits) - 1,
+                In.Buf,
+                In.Cnt,
+                In.P,
+                In.P + In.Left,
+                Out,
+                Pos,
+                std::min(Mark - 1, Limit - kFastOutputMargin)};
+    TLoopExit exit = RunFastLoop(s);
+    In.Buf = s.Buf;
+    In.Cnt = s.Cnt;
+    In.Left -= s.P - In.P;
+    In.P = s.P;
+    Pos = s.Pos;
+    switch (exit) {
+      case TLoopExit::Margin: return kBlockOk;
+      case TLoopExit::EndOfBlock: endOfBlock = true; return kBlockOk;
+      case TLoopExit::BadData: return kBadData;
+      case TLoopExit::FarMatch: break;
+    }
+    // At most up to the end of Out: the output margin leaves room.
+    if (int r = Copy(s.Len, s.Distance)) return r;
+    if (Pos >= Mark || Pos + kFastOutputMargin > Limit || In.Left < kFastInputMargin)
+      return kBlockOk;
+  }
 }
 
 // RFC 1951 3.2.5: literal/length and distance codes up to the end of block.
