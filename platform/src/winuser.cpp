@@ -3,10 +3,20 @@
 // QRVX_MESSAGEBOX_ANSWER names another.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+std::atomic<UINT> g_lastType{0xFFFFFFFFu};
+}  // namespace
+
+extern "C" UINT QrvxLastMessageBoxType() {
+  return g_lastType;
+}
+
 extern "C" int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+  g_lastType = type;
   std::fprintf(stderr, "[%s] %s\n", caption ? caption : "Error", text ? text : "");
   std::fflush(stderr);
   bool second = (type & MB_DEFBUTTON2) != 0;
