@@ -33,7 +33,7 @@ class Receive : public ::testing::Test {
     return RunCommand("LANG=C.UTF-8 " + std::string(QRVX_CLI) + " receive " + args);
   }
   static std::string Goods() {
-    return DbfTable(kGoods, {" Tea    4.50T", "*Gone   0.00F", " Milk        ?"});
+    return DbfTable(kGoods, {" Tea    4.50T", "*Gone   0.00F", " Milk       ?"});
   }
   std::string Body() {
     return FieldPart("User", "Ann") + FilePart("Doc", "C:\\Docs\\Hello.TXT", "hello") +
