@@ -110,6 +110,7 @@ TEST_F(Outcome, SavingOverALongerFileLeavesOnlyTheReceivedBytes) {
 
 TEST_F(Outcome, TextBodyBeyondAsciiPassesTheAnsiCodePage) {
   // é is in code page 1252, the default here and under Wine.
+  if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP();
   Var s;
   SetText(&s, FieldPart("Caf\xC9", "cr\xE8me br\xFBl\xE9") + kBodyEnd);
   ASSERT_EQ(acc.ProcessRequest(s), S_OK);
@@ -146,6 +147,7 @@ TEST_F(Outcome, TextBodyUnderCodePage1251) {
 TEST_F(Outcome, ColumnsByNameInAnyCaseOrByIndexOfAnyNumericType) {
   // Column names in the ANSI code page (language byte 0x57): the bytes of
   // ЦЕНА in 1251 are those of ÖÅÍÀ in 1252, capitals either way.
+  if (GetACP() != 1252 && GetACP() != 1251) GTEST_SKIP() << "the ANSI code page is " << GetACP();
   std::string table =
       DbfTable({{"\xD6\xC5\xCD\xC0", 'C', 3, 0}, {"Name", 'C', 4, 0}}, {" 12 Tea "});
   Post(FilePart("t", "t.dbf", table) + kBodyEnd, false, true);
@@ -206,7 +208,7 @@ TEST_F(Outcome, CyrillicColumnNamesUnderCodePage1251) {
 #endif
 
 TEST_F(Outcome, ClosingDelimiterAloneReceivesNothing) {
-  for (const char* body : {"--b--", "--b--\r\n", "--B--\r\n\r\n"}) {
+  for (const char* body : {"--b--", "--b--\r\n", " --b-- \r\n"}) {
     Post(body);
     EXPECT_EQ(acc.Vars().size(), 0u) << body;
     EXPECT_EQ(acc.Files().size(), 0u) << body;
