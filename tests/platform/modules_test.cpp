@@ -24,10 +24,11 @@ TEST(Modules, FileNameOfTheProgramAndOfAnAddress) {
   ASSERT_GT(n, 0u);
   EXPECT_EQ(std::strlen(path), n);
   EXPECT_NE(std::string(path).find("test_platform"), std::string::npos) << path;
-  // A buffer too small is filled and cut, its size given back.
+  // A buffer too small is filled and cut, its size given back (whether the
+  // last byte becomes a terminator depends on the Windows version).
   char small[5] = {'x', 'x', 'x', 'x', 'x'};
   EXPECT_EQ(GetModuleFileNameA(nullptr, small, sizeof small), 5u);
-  EXPECT_EQ(small[4], '\0');
+  EXPECT_EQ(small[0], path[0]);
 
   HMODULE self = nullptr;
   ASSERT_TRUE(GetModuleHandleExA(
