@@ -47,7 +47,9 @@ TEST(DbfMemoStream, ErrorsNameTheField) {
   TMemoryStream memo;
   std::string m = MemoFile({"hello"});
   memo.Assign(m.data(), int64_t(m.size()));
-  MemTable t(MakeTable({{"NAME", 'C', 4}, {"NOTE", 'M', 10}}, {" abc         8"}), &memo);
+  MemTable t(
+      MakeTable({{"NAME", 'C', 4}, {"NOTE", 'M', 10}}, {std::string(" abc ") + "         8"}),
+      &memo);
   TField* note = t.table.FieldByName("NOTE");
   TField* name = t.table.FieldByName("NAME");
   EXPECT_EQ(ErrorOf([&] { t.table.CreateBlobStream(*name, bmRead); }),
@@ -62,16 +64,13 @@ TEST(DbfMemoStream, ErrorsNameTheField) {
   EXPECT_EQ(ErrorOf([&] { s->Write("x", 1); }), "Invalid blob field access mode (NOTE)");
   EXPECT_EQ(s->Read(&c, 1), 1);
   EXPECT_EQ(c, 'h');
-  s.reset();
-  t.table.Close();
-  EXPECT_EQ(ErrorOf([&] { t.table.CreateBlobStream(*note, bmRead); }), "Table is not opened");
 }
 
 TEST(DbfMemoStream, SeekOriginsAreUnbounded) {
   TMemoryStream memo;
   std::string m = MemoFile({"0123456789"});
   memo.Assign(m.data(), int64_t(m.size()));
-  MemTable t(MakeTable({{"NOTE", 'M', 10}}, {"         8"}), &memo);
+  MemTable t(MakeTable({{"NOTE", 'M', 10}}, {"          8"}), &memo);
   auto s = t.table.CreateBlobStream(*t.table.FieldByName("NOTE"), bmRead);
   EXPECT_EQ(s->GetSize(), 10);
   EXPECT_EQ(s->Seek(4, soFromBeginning), 4);
@@ -86,11 +85,11 @@ TEST(DbfMemoStream, SeekOriginsAreUnbounded) {
   EXPECT_EQ(s->Seek(5, soFromEnd), 15);
   EXPECT_EQ(s->Read(buf, 1), 0);
   EXPECT_EQ(s->Seek(-20, soFromCurrent), -5);
-  EXPECT_LE(s->Read(buf, 1), 0);
+  EXPECT_EQ(s->Read(buf, 1), 0);
 
   // Without a memo stream (the receiver's case) every seek gives 0 and the
   // value is empty.
-  MemTable bare(MakeTable({{"NOTE", 'M', 10}}, {"         8"}));
+  MemTable bare(MakeTable({{"NOTE", 'M', 10}}, {"          8"}));
   auto e = bare.table.CreateBlobStream(*bare.table.FieldByName("NOTE"), bmRead);
   EXPECT_EQ(e->Seek(5, soFromBeginning), 0);
   EXPECT_EQ(e->Seek(1, soFromEnd), 0);
