@@ -11,6 +11,12 @@
 
 namespace {
 
+// Gives v new text, releasing what it held.
+void Retext(VARIANT* v, const char* text) {
+  VariantClear(v);
+  SetText(v, text);
+}
+
 // Converts src to vt; gives the result code, the converted value in out.
 HRESULT Change(VARIANT& src, VARTYPE vt, VARIANT* out, USHORT flags = 0) {
   return VariantChangeType(out, &src, flags, vt);
@@ -84,33 +90,33 @@ TEST(Conversions, EveryNumericTypeToAnIndex) {
 
 TEST(Conversions, TextToNumbersAndBooleans) {
   Var s, out;
-  SetText(&s, " 1.5e3 ");
+  Retext(&s, " 1.5e3 ");
   EXPECT_EQ(AsI4(s), 1500);
-  SetText(&s, "-2.5");
+  Retext(&s, "-2.5");
   EXPECT_EQ(AsI4(s), -2);
-  SetText(&s, "99999999999");
+  Retext(&s, "99999999999");
   AsI4(s, DISP_E_OVERFLOW);
-  SetText(&s, "12abc");
+  Retext(&s, "12abc");
   AsI4(s, DISP_E_TYPEMISMATCH);
-  SetText(&s, "   ");
+  Retext(&s, "   ");
   AsI4(s, DISP_E_TYPEMISMATCH);
-  SetText(&s, "0.25");
+  Retext(&s, "0.25");
   ASSERT_EQ(Change(s, VT_R8, &out), S_OK);
   EXPECT_EQ(out.dblVal, 0.25);
-  SetText(&s, "3.5");
+  Retext(&s, "3.5");
   ASSERT_EQ(Change(s, VT_CY, &out), S_OK);
   EXPECT_EQ(out.cyVal.int64, 35000);
 
-  SetText(&s, "True");
+  Retext(&s, "True");
   ASSERT_EQ(Change(s, VT_BOOL, &out), S_OK);
   EXPECT_EQ(out.boolVal, VARIANT_TRUE);
-  SetText(&s, "false");
+  Retext(&s, "false");
   ASSERT_EQ(Change(s, VT_BOOL, &out), S_OK);
   EXPECT_EQ(out.boolVal, VARIANT_FALSE);
-  SetText(&s, "0");
+  Retext(&s, "0");
   ASSERT_EQ(Change(s, VT_BOOL, &out), S_OK);
   EXPECT_EQ(out.boolVal, VARIANT_FALSE);
-  SetText(&s, "maybe");
+  Retext(&s, "maybe");
   EXPECT_EQ(Change(s, VT_BOOL, &out), DISP_E_TYPEMISMATCH);
   Var n;
   SetI4(&n, 5);

@@ -156,15 +156,19 @@ TEST_F(Outcome, ColumnsByNameInAnyCaseOrByIndexOfAnyNumericType) {
   SetI4(&c, 0);
   EXPECT_EQ(ColName(c), "\xF6\xE5\xED\xE0");
   for (const char* name : {"\xF6\xE5\xED\xE0", "\xD6\xE5\xED\xE0", " \xD6\xC5\xCD\xC0 "}) {
+    VariantClear(&c);
     SetText(&c, name);
     EXPECT_EQ(Cell(c), "12") << name;
   }
+  VariantClear(&c);
   SetText(&c, "NAME");
   EXPECT_EQ(Cell(c), "Tea");
+  VariantClear(&c);
   SetText(&c, "nam");
   EXPECT_EQ(Cell(c), "<none>");
 
   // The five numeric types are indexes, floats rounded half to even.
+  VariantClear(&c);
   c.vt = VT_I2, c.iVal = 1;
   EXPECT_EQ(Cell(c), "Tea");
   c.vt = VT_UI1, c.bVal = 1;
@@ -201,6 +205,7 @@ TEST_F(Outcome, CyrillicColumnNamesUnderCodePage1251) {
   Var c;
   SetText(&c, "\xFF\xF9\xE8\xEA");
   EXPECT_EQ(Cell(c), "42");
+  VariantClear(&c);
   SetI4(&c, 0);
   EXPECT_EQ(ColName(c), "\xFF\xF9\xE8\xEA");
   QrvxSetSystemLocale(nullptr);
