@@ -32,7 +32,7 @@ struct TZipKeys {
     K2 = Crc1(K2, uint8_t(K1 >> 24));
   }
   uint8_t Stream() const {
-    uint16_t t = uint16_t(K2 | 2);
+    uint32_t t = (K2 | 2) & 0xFFFFu;
     return uint8_t((t * (t ^ 1)) >> 8);
   }
   std::string Encrypt(const std::string& plain) {
