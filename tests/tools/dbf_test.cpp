@@ -70,9 +70,8 @@ TEST_F(Dbf, JsonAndFilters) {
                                          {"recno":3,"values":["Milk",0.5,null,false,""]}])"));
   auto recnos = [&](const std::string& filter) {
     std::vector<int> out;
-    for (const json& row :
-         json::parse(Qrvx("--json --filter " + ShellQuote(filter) + " " + t).Out)["rows"])
-      out.push_back(row["recno"]);
+    json filtered = json::parse(Qrvx("--json --filter " + ShellQuote(filter) + " " + t).Out);
+    for (const json& row : filtered["rows"]) out.push_back(row["recno"]);
     return out;
   };
   EXPECT_EQ(recnos("QTY<=0.5"), std::vector<int>{3});
