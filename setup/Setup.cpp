@@ -198,6 +198,9 @@ void InstallMember(const PackageEntry& entry, const std::string& directory) {
       ok = wrote && closed && written == data.size();
     }
   }
+  // A member that ends before its recorded size (a package cut short) would
+  // be installed incomplete.
+  if (static_cast<int64_t>(data.size()) != entry.Size) ok = false;
   if (!ok) {
     AppendLog(failure);
     AbortSetup();
