@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
+#include "Members.h"
 #include "TmplLib.h"
 #include "UninstallRecord.h"
-#include "common/FoldLower.h"
 
 namespace {
 
@@ -110,16 +110,6 @@ void CentreOnDesktop(HWND dialog) {
   int width = rect.right - rect.left, height = rect.bottom - rect.top;
   SetWindowPos(dialog, nullptr, (desktop.right - width) / 2, (desktop.bottom - height) / 2, 0, 0,
                SWP_NOSIZE);
-}
-
-// A member name the installer will put on disk: a plain file name, with no
-// directory part, drive or device path that would place it elsewhere, and
-// no control characters.
-bool IsPlainFileName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (char c : name)
-    if (static_cast<unsigned char>(c) < 32 || c == '\\' || c == '/' || c == ':') return false;
-  return true;
 }
 
 }  // namespace
@@ -450,20 +440,16 @@ int SetupMain() {
     Record(s.SystemDir + "QRVXUnst.dat");
     Record(s.DocDir);
     OpenPackage(ProgramDirectory() + "setup.dat");
-    auto isSystemFile = [](const PackageEntry& e) {
-      std::string folded = FoldLower(PackageEntryName(e));
-      return folded == "qrvx.dll" || folded == "qrvxunst.exe";
-    };
     if (s.InstallDocs) {
       CreateDirectoryA(s.DocDir.c_str(), nullptr);
       AppendLog("Creating directory \"" + s.DocDir + "\"... Ok");
       AppendLog("Extracting files to \"" + s.DocDir + "\":");
       for (int i = 0; i < PackageEntryCount(); ++i)
-        if (!isSystemFile(PackageEntryAt(i))) InstallMember(PackageEntryAt(i), s.DocDir);
+        if (!IsSystemMember(PackageEntryAt(i))) InstallMember(PackageEntryAt(i), s.DocDir);
     }
     AppendLog("Extracting files to \"" + s.SystemDir + "\":");
     for (int i = 0; i < PackageEntryCount(); ++i)
-      if (isSystemFile(PackageEntryAt(i))) InstallMember(PackageEntryAt(i), s.SystemDir);
+      if (IsSystemMember(PackageEntryAt(i))) InstallMember(PackageEntryAt(i), s.SystemDir);
     if (s.CreateShortcuts) CreateProgramGroup();
     WriteUninstallRecord();
     RegisterLibrary();
