@@ -1,17 +1,18 @@
 #!/bin/sh
-# The real setup.exe under Wine on a virtual X display, driven by xdotool as
-# a person would drive it: installs into a fresh prefix from an SZDD-packed
-# setup.dat, the log is read back from the progress dialog, the library is
-# registered, a VBScript posts a body to QRVX.Acceptor as Upload.asp does,
-# and the installed QRVXUnst.exe removes everything again.
-# wine_setup.sh SETUP_EXE QRVX_DLL QRVXUNST_EXE DLGCTL_EXE QRVX_CLI HERE WORK
+# The release folder's setup.exe under Wine on a virtual X display, driven by
+# xdotool as a person would drive it: installs into a fresh prefix from the
+# folder's compressed setup.dat, the log is read back from the progress
+# dialog, the library is registered, a VBScript posts a body to
+# QRVX.Acceptor as Upload.asp does, and the installed QRVXUnst.exe removes
+# everything again.
+# wine_setup.sh DIST_DIR DLGCTL_EXE HERE WORK
 set -u
-setup=$1 dll=$2 unst=$3 dlgctl=$4 cli=$5 here=$6 work=$7
+dist=$1 dlgctl=$2 here=$3 work=$4
 status=0
 fail() { printf "FAIL: %s\n" "$*"; status=1; }
 winpath() { printf "%s\n" "Z:$1" | sed 's|/|\\|g'; }
 
-rm -rf "$work" && mkdir -p "$work/pkg" || exit 1
+rm -rf "$work" && mkdir -p "$work" || exit 1
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
@@ -22,25 +23,14 @@ trap 'wineserver -k >/dev/null 2>&1; kill $xvfb 2>/dev/null' EXIT
 wine wineboot --init </dev/null >/dev/null 2>&1
 wineserver -w
 
-# The package: the documents, the library and the uninstaller, compressed
-# as compress.exe would.
-cd "$work/pkg" || exit 1
-printf 'QRVX read me\r\n' >Readme.txt
-printf '<html><body>QRVX reference</body></html>\r\n' >Default.htm
-printf '<form method="post" enctype="multipart/form-data"></form>\r\n' >Upload.htm
-printf '<%% Set up = Server.CreateObject("QRVX.Acceptor") %%>\r\n' >Upload.asp
-cp "$dll" qrvx.dll && cp "$unst" QRVXUnst.exe && cp "$setup" setup.exe
-"$cli" package create plain.dat Readme.txt Default.htm Upload.htm Upload.asp qrvx.dll \
-  QRVXUnst.exe >/dev/null || fail "package create"
-mscompress plain.dat && mv plain.dat_ setup.dat || fail "mscompress"
-cd "$here" || exit 1
+[ -f "$dist/setup.exe" ] && [ -f "$dist/setup.dat" ] || { fail "no release folder $dist"; exit 1; }
 
 # dlg TITLE: waits (up to 60 s) for the visible window captioned TITLE.
 dlg() { timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1; }
 press_key() { xdotool windowfocus "$1" && sleep 0.3 && xdotool key "$2"; }
 ctl() { wine "$dlgctl" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 
-wine "$work/pkg/setup.exe" </dev/null >/dev/null 2>&1 &
+wine "$dist/setup.exe" </dev/null >/dev/null 2>&1 &
 setup_pid=$!
 w=$(dlg Welcome) && [ -n "$w" ] || { fail "no welcome dialog"; exit 1; }
 press_key "$w" Return
