@@ -1,5 +1,6 @@
-// qrvx package: builds the installer's package "setup.dat" and reads one
-// back through the installer's own reader (plain or compress.exe-compressed).
+// qrvx package: builds the installer's package "setup.dat" (plain, or
+// compressed as compress.exe does) and reads one back through the installer's
+// own reader.
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Szdd.h"
 #include "commands.h"
 #include "setup/TmplLib.h"
 
@@ -17,6 +19,7 @@ struct TOptions {
   std::string package, member;
   std::vector<std::string> files;
   bool json = false;
+  bool compress = false;
 };
 
 std::string BaseName(const std::string& path) {
@@ -29,7 +32,8 @@ void Fail(const std::string& message) {
   throw CLI::RuntimeError(2);
 }
 
-// Header, directory in the order given, then the members' bytes in that order.
+// Header, directory in the order given, then the members' bytes in that order;
+// with compress, the whole of it as one SZDD file.
 void Create(const TOptions& o) {
   std::vector<std::string> data;
   std::vector<PackageEntry> dir;
@@ -51,12 +55,13 @@ void Create(const TOptions& o) {
     offset += e.Size;
     dir.push_back(e);
   }
-  std::ofstream out(o.package, std::ios::binary | std::ios::trunc);
   PackageHeader h{kPackageMagic, static_cast<int32_t>(dir.size())};
-  out.write(reinterpret_cast<const char*>(&h), sizeof h);
-  out.write(reinterpret_cast<const char*>(dir.data()),
-            static_cast<std::streamsize>(dir.size() * sizeof(PackageEntry)));
-  for (const std::string& d : data) out.write(d.data(), static_cast<std::streamsize>(d.size()));
+  std::string bytes(reinterpret_cast<const char*>(&h), sizeof h);
+  bytes.append(reinterpret_cast<const char*>(dir.data()), dir.size() * sizeof(PackageEntry));
+  for (const std::string& d : data) bytes += d;
+  if (o.compress) bytes = SzddCompress(bytes, o.package.empty() ? 0 : o.package.back());
+  std::ofstream out(o.package, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out.flush()) Fail("cannot write " + o.package);
 }
 
@@ -95,6 +100,9 @@ void AddPackageCommand(CLI::App& app) {
   auto o = std::make_shared<TOptions>();
   auto* create =
       cmd->add_subcommand("create", "Write PACKAGE holding FILEs under their base names");
+  create->add_flag("--compress", o->compress,
+                   "Compress the package as compress.exe does (SZDD); the installer's reader "
+                   "expands it");
   create->add_option("PACKAGE", o->package, "The package to write")->required();
   create->add_option("FILE", o->files, "Member files, in directory order")->required();
   create->callback([o] { Create(*o); });
