@@ -59,15 +59,72 @@ bool IsIndexType(VARTYPE vt) {
 
 }  // namespace
 
+namespace {
+
+// What one archive may cost. Its entries may unpack to at most 100 times the
+// archive's size plus 1 MiB in all (tables and text pack 10 to 60 times);
+// matching their names as patterns against each other may visit at most
+// kMatchWork characters plus 64 per byte of the archive.
+constexpr int64_t kUnpackRatio = 100;
+constexpr int64_t kUnpackSlack = int64_t(1) << 20;
+constexpr int64_t kMatchWork = int64_t(1) << 27;
+constexpr int64_t kMatchWorkPerByte = 64;
+
+// An archive that would cost more stops its intake as a damaged one does.
+class EArchiveLimit : public Exception {
+  using Exception::Exception;
+};
+
+// The sink of one entry: appends to a memory buffer while the archive's
+// allowance of unpacked bytes lasts, and fails the intake past it.
+class TAllowanceSink : public TStream {
+ public:
+  TAllowanceSink(TMemoryStream& buffer, int64_t allowance)
+      : buffer_(buffer), allowance_(allowance) {}
+  int32_t Read(void* data, int32_t count) override { return buffer_.Read(data, count); }
+  int32_t Write(const void* data, int32_t count) override {
+    if (count > 0 && buffer_.GetPosition() + count > allowance_)
+      throw EArchiveLimit("Archive unpacks to more than its limit");
+    return buffer_.Write(data, count);
+  }
+  int64_t Seek(int64_t offset, int origin) override { return buffer_.Seek(offset, origin); }
+  int64_t GetSize() override { return buffer_.GetSize(); }
+  void SetSize(int64_t size) override {
+    if (size > allowance_) throw EArchiveLimit("Archive unpacks to more than its limit");
+    buffer_.SetSize(size);
+  }
+
+ private:
+  TMemoryStream& buffer_;
+  int64_t allowance_;
+};
+
+}  // namespace
+
+// An entry is received when its folded name, taken as the pattern a run
+// selects with, selects that entry and no other, and the entry alone
+// extracts with a correct CRC: a name two entries share, or a pattern that
+// selects another entry, receives nothing, and a failing entry's bytes reach
+// no file.
 void TAcceptor::ExpandArchive(TMemoryStream& archive, const std::string& varName) {
   TUnZip zip;
   TLentArchive lent(zip, archive);
   zip.ReadDirectory();
+  const int64_t size = archive.GetSize();
+  int64_t allowance = kUnpackRatio * size + kUnpackSlack;
+  int64_t work = kMatchWork + kMatchWorkPerByte * size;
   const int count = zip.EntryCount();
   for (int j = 0; j < count; ++j) {
     std::string n = FoldLower(zip.EntryName(j));
+    if (n.empty()) continue;  // a directory entry
+    int only = zip.SingleSelection(n, &work);
+    if (only == -3) throw EArchiveLimit("Archive names take too long to match");
+    if (only != j) continue;
     auto entry = std::make_unique<TMemoryStream>();
-    if (zip.ExtractToStream(entry.get(), n) == 1) AddFile(varName, n, std::move(entry));
+    TAllowanceSink sink(*entry, allowance);
+    if (zip.ExtractIndexToStream(&sink, j) != 1) continue;
+    allowance -= entry->GetSize();
+    AddFile(varName, n, std::move(entry));
   }
 }
 

@@ -13,9 +13,28 @@ char LowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
-enum TMatch { mNo, mYes, mInvalid };
-
-TMatch MatchFrom(const char* p, const char* pe, const char* t, const char* te);
+// Format notes (wildcards). Pattern and text are compared with ASCII letters
+// folded to lower case, byte by byte otherwise; there is no escape character.
+//  - The text running out while pattern remains matches only when exactly one
+//    "*" remains ("a*" matches "a", "a**" does not).
+//  - "[" opens a set: "!" or "^" first negates it; a "]" right after that is
+//    invalid; members are characters or ranges a-b in either order; a "-"
+//    before "]" or the pattern's end, or a set without "]", is invalid. Once a
+//    member matched, the rest of the set is skipped up to its "]". A set is
+//    read afresh at each text character, so whether it is found invalid can
+//    depend on that character; the first invalid set met ends the match with
+//    no match.
+//  - A "*" swallows the "*" and "?" that follow it ("?" taking one character
+//    each, failing when the text runs out) and then tries the rest of the
+//    pattern at each later text position whose character can start it.
+//
+// The match is the two-pointer walk that returns to the last "*": when the
+// rest fails at one position of the last star, it is tried at the next one;
+// stars before it are never revisited. That loses nothing: whatever an
+// earlier star could try next reaches the last star further along the text,
+// where every position has already failed. Time O(|pattern| x |text|), no
+// recursion, no copies.
+enum TMatch { mNo, mYes, mInvalid, mStar };
 
 // p points just after "["; on a match *p is moved past the closing "]".
 TMatch MatchSet(const char*& p, const char* pe, char c) {
@@ -32,12 +51,12 @@ TMatch MatchSet(const char*& p, const char* pe, char c) {
       ++p;
       break;
     }
-    char lo = *p++;
+    char lo = LowerAscii(*p++);
     char hi = lo;
     if (p < pe && *p == '-') {
       ++p;
       if (p >= pe || *p == ']') return mInvalid;
-      hi = *p++;
+      hi = LowerAscii(*p++);
       if (hi < lo) std::swap(lo, hi);
     }
     if (static_cast<unsigned char>(c) >= static_cast<unsigned char>(lo) &&
@@ -53,47 +72,79 @@ TMatch MatchSet(const char*& p, const char* pe, char c) {
   return member != negate ? mYes : mNo;
 }
 
-// Star rule: p points just after a "*".
-TMatch MatchStar(const char* p, const char* pe, const char* t, const char* te) {
-  for (; p < pe && (*p == '*' || *p == '?'); ++p) {
-    if (*p == '?') {
-      if (t >= te) return mNo;
-      ++t;
-    }
-  }
-  if (p >= pe) return mYes;
-  for (; t < te; ++t) {
-    if (*t == *p || *p == '[') {
-      TMatch m = MatchFrom(p, pe, t, te);
-      if (m != mNo) return m;
-    }
-  }
-  return mNo;
-}
-
-TMatch MatchFrom(const char* p, const char* pe, const char* t, const char* te) {
-  while (p < pe) {
+// Walks pattern p and text t together from where they stand, through
+// characters, "?" and sets, up to the next "*" (mStar, p on it), the end of
+// either (mYes or mNo) or a mismatch. steps counts the characters visited.
+TMatch MatchRun(const char*& p, const char* pe, const char*& t, const char* te, int64_t& steps) {
+  for (;; ++steps) {
+    if (p >= pe) return t >= te ? mYes : mNo;
     if (t >= te) return pe - p == 1 && *p == '*' ? mYes : mNo;
     switch (*p) {
-      case '?':
-        ++p;
-        ++t;
-        break;
-      case '*': return MatchStar(p + 1, pe, t, te);
+      case '*': return mStar;
+      case '?': break;
       case '[': {
-        ++p;
-        TMatch m = MatchSet(p, pe, *t);
+        const char* set = ++p;
+        TMatch m = MatchSet(p, pe, LowerAscii(*t));
+        steps += p - set;
         if (m != mYes) return m;
         ++t;
-        break;
+        continue;
       }
       default:
-        if (*p != *t) return mNo;
-        ++p;
-        ++t;
+        if (LowerAscii(*p) != LowerAscii(*t)) return mNo;
     }
+    ++p;
+    ++t;
   }
-  return t >= te ? mYes : mNo;
+}
+
+// The match with a limit on its work: false with *steps below 0 when it
+// would have to visit more than *steps characters.
+bool MatchLimited(const std::string& pattern, const std::string& text, int64_t* steps) {
+  const char* p = pattern.data();
+  const char* const pe = p + pattern.size();
+  const char* t = text.data();
+  const char* const te = t + text.size();
+  const char* star = nullptr;  // the pattern after the last star and its "*", "?"
+  const char* from = nullptr;  // the text position last tried for that star
+  int64_t used = 0;
+  for (;;) {
+    TMatch m = MatchRun(p, pe, t, te, used);
+    if (used > *steps) break;
+    if (m == mYes) {
+      *steps -= used;
+      return true;
+    }
+    if (m == mInvalid) break;
+    if (m == mStar) {
+      bool short_ = false;
+      for (++p; p < pe && (*p == '*' || *p == '?') && !short_; ++p) {
+        if (*p != '?') continue;
+        if (t >= te)
+          short_ = true;  // a "?" after the star finds no character
+        else
+          ++t;
+      }
+      if (short_) break;
+      if (p >= pe) {
+        *steps -= used;
+        return true;
+      }
+      star = p;
+      from = t;
+    } else {
+      if (!star) break;
+      ++from;
+    }
+    // The next position where the rest after the star can start.
+    char first = LowerAscii(*star);
+    while (from < te && *star != '[' && LowerAscii(*from) != first) ++from, ++used;
+    if (from >= te) break;
+    p = star;
+    t = from;
+  }
+  *steps -= used;
+  return false;
 }
 
 // a * 100 / b rounded half to even, for 0 <= a, 0 < b. Sizes beyond 2^56
@@ -109,10 +160,12 @@ int64_t RoundedPercent(int64_t a, int64_t b) {
 }  // namespace
 
 bool WildcardMatch(const std::string& pattern, const std::string& text) {
-  std::string p = pattern, t = text;
-  for (char& c : p) c = LowerAscii(c);
-  for (char& c : t) c = LowerAscii(c);
-  return MatchFrom(p.data(), p.data() + p.size(), t.data(), t.data() + t.size()) == mYes;
+  int64_t steps = INT64_MAX;
+  return MatchLimited(pattern, text, &steps);
+}
+
+bool WildcardMatch(const std::string& pattern, const std::string& text, int64_t* steps) {
+  return MatchLimited(pattern, text, steps);
 }
 
 int PercentOf(int64_t total, int64_t part) {

@@ -8,7 +8,12 @@
 // Matches text against pattern: "?" one character, "*" any run, "[...]" a set
 // ("!" or "^" negates, a-b ranges); ASCII letters match either case; no
 // escape character. An invalid pattern never matches.
+// Time O(|pattern| x |text|), constant space.
 bool WildcardMatch(const std::string& pattern, const std::string& text);
+// The same with a limit on the work: *steps is lowered by the characters the
+// match visits; when it would need more than *steps, the answer is false and
+// *steps is left below 0.
+bool WildcardMatch(const std::string& pattern, const std::string& text, int64_t* steps);
 
 // part as a percentage of total, rounded half to even, at most 100; 0 when
 // total < 1.

@@ -3,6 +3,7 @@
 
 #include "unzip/UnZip.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -250,14 +251,20 @@ std::vector<int> TUnZip::Select() {
   FResult = EntryCount();
   FTotal = FDone = 0;
   std::vector<int> run;
-  if (!DoAll && FilesList.size() == 1 && IsLiteral(FilesList[0])) {
-    if (FIndexView != FView || FIndexCount != EntryCount()) {
-      FNameIndex.clear();
-      for (int i = 0; i < EntryCount(); ++i)
-        FNameIndex[LowerAscii(FView->Entry(i)->FileName())].push_back(i);
-      FIndexView = FView;
-      FIndexCount = EntryCount();
+  if (FOnlyIndex >= 0) {
+    FResult = 0;
+    if (FOnlyIndex < EntryCount() && !FView->Entry(FOnlyIndex)->FileName().empty()) {
+      TZipHeaderInfo* e = FView->Entry(FOnlyIndex);
+      e->Selected = true;
+      FLastSelected.push_back(e);
+      FTotal = e->UnpackedSize;
+      FResult = 1;
+      run.push_back(FOnlyIndex);
     }
+    return run;
+  }
+  if (!DoAll && FilesList.size() == 1 && IsLiteral(FilesList[0])) {
+    BuildNameIndex();
     auto it = FNameIndex.find(LowerAscii(FilesList[0]));
     if (it != FNameIndex.end()) run = it->second;
     for (int i : run) {
@@ -294,6 +301,128 @@ std::vector<int> TUnZip::Select() {
   return run;
 }
 
+void TUnZip::BuildNameIndex() {
+  if (FIndexView == FView && FIndexCount == EntryCount()) return;
+  FNameIndex.clear();
+  for (int i = 0; i < EntryCount(); ++i)
+    FNameIndex[LowerAscii(FView->Entry(i)->FileName())].push_back(i);
+  FIndexView = FView;
+  FIndexCount = EntryCount();
+}
+
+void TUnZip::BuildNameOrder() {
+  if (!FByHead.empty() || EntryCount() == 0) return;
+  FByHead.reserve(EntryCount());
+  FByTail.reserve(EntryCount());
+  for (int i = 0; i < EntryCount(); ++i) {
+    std::string name = LowerAscii(FView->Entry(i)->FileName());
+    FByTail.emplace_back(std::string(name.rbegin(), name.rend()), i);
+    FByHead.emplace_back(std::move(name), i);
+  }
+  std::sort(FByHead.begin(), FByHead.end());
+  std::sort(FByTail.begin(), FByTail.end());
+}
+
+namespace {
+
+using TNameOrder = std::vector<std::pair<std::string, int>>;
+
+// The entries of order whose (lower-cased) names begin with head.
+std::pair<TNameOrder::const_iterator, TNameOrder::const_iterator> Beginning(
+    const TNameOrder& order, const std::string& head) {
+  auto lo = std::lower_bound(order.begin(), order.end(), head,
+                             [](const auto& e, const std::string& h) { return e.first < h; });
+  auto hi = std::partition_point(
+      lo, order.end(), [&](const auto& e) { return e.first.compare(0, head.size(), head) == 0; });
+  return {lo, hi};
+}
+
+}  // namespace
+
+// A pattern's characters before its first wildcard must begin the name, and
+// those after its last wildcard or set must end it: only the entries whose
+// names do so are matched, from the smaller of the two ranges.
+int TUnZip::SingleSelection(const std::string& pattern, int64_t* work) {
+  OpenArchive();
+  CloseArchive();
+  // An empty pattern matches only empty names, which only directory entries
+  // have, and those are selected only with RecreateDirs.
+  if (pattern.empty() && !RecreateDirs) return -1;
+  if (IsLiteral(pattern)) {
+    BuildNameIndex();
+    auto it = FNameIndex.find(LowerAscii(pattern));
+    if (it == FNameIndex.end()) return -1;
+    return it->second.size() == 1 ? it->second[0] : -2;
+  }
+  int found = -1;
+  auto consider = [&](int i) {
+    const TZipHeaderInfo* e = FView->Entry(i);
+    if (--*work < 0) return false;
+    if (e->FileName().empty() && !RecreateDirs) return true;
+    bool whole = pattern.find('\\') != std::string::npos;
+    if (!WildcardMatch(pattern, whole ? e->Directory() + e->FileName() : e->FileName(), work))
+      return *work >= 0;
+    found = found == -1 ? i : -2;
+    return found != -2;
+  };
+  if (pattern.find('\\') != std::string::npos) {
+    for (int i = 0; i < EntryCount() && consider(i);) ++i;
+  } else {
+    BuildNameOrder();
+    std::string p = LowerAscii(pattern);
+    size_t first = p.find_first_of("*?["), last = p.find_last_of("*?[]");
+    std::string head = p.substr(0, first);
+    std::string tail(p.rbegin(), p.rbegin() + static_cast<std::ptrdiff_t>(p.size() - last - 1));
+    auto byHead = Beginning(FByHead, head);
+    auto byTail = Beginning(FByTail, tail);
+    auto range = byHead.second - byHead.first <= byTail.second - byTail.first ? byHead : byTail;
+    // Matches in index order, as a run would meet them.
+    std::vector<int> candidates;
+    for (auto it = range.first; it != range.second; ++it) candidates.push_back(it->second);
+    std::sort(candidates.begin(), candidates.end());
+    for (int i : candidates)
+      if (!consider(i)) break;
+  }
+  if (found == -2) return -2;
+  return *work < 0 ? -3 : found;
+}
+
+int TUnZip::ExtractIndexToStream(TStream* stream, int index) {
+  CheckIndex(index);
+  FOnlyIndex = index;
+  int result;
+  try {
+    result = RunToStream(stream, nullptr);
+  } catch (...) {
+    FOnlyIndex = -1;
+    throw;
+  }
+  FOnlyIndex = -1;
+  return result;
+}
+
+// Records that the compressed data of entry starts at start (on the current
+// volume) and runs for its PackedSize; false when those bytes overlap
+// another entry's data already extracted. An entry may be extracted again.
+bool TUnZip::ClaimDataRange(const TZipHeaderInfo* entry, int64_t start) {
+  if (FWork.PackedSize <= 0) return true;
+  const int64_t end = start + FWork.PackedSize;
+  const std::pair<int, int64_t> key(FCurrentDisk, start);
+  auto next = FClaims.lower_bound(key);
+  if (next != FClaims.end() && next->first.first == FCurrentDisk && next->first.second < end &&
+      next->second.second != entry)
+    return false;
+  if (next != FClaims.begin()) {
+    auto before = std::prev(next);
+    if (before->first.first == FCurrentDisk && before->second.first > start &&
+        before->second.second != entry)
+      return false;
+  }
+  if (next != FClaims.end() && next->first == key) return next->second.second == entry;
+  FClaims.emplace(key, std::make_pair(end, entry));
+  return true;
+}
+
 // The directory for an entry's file in file mode, ending with "\" (or empty:
 // the current directory). Stored directories never lead outside DestDir (or,
 // with DestDir empty, the current directory).
@@ -321,8 +450,17 @@ void TUnZip::ExtractEntry(int index) {
     if (FEnd.ThisDisk != 0 && FWork.StartDisk != FCurrentDisk) RequestDisk(FWork.StartDisk + 1);
     FArchive->Seek(FWork.LocalHeaderOffset, soFromBeginning);
     std::memset(FLocal, 0, sizeof FLocal);
-    FArchive->Read(FLocal, kLocalSize);  // the signature is not checked
+    int32_t got = FArchive->Read(FLocal, kLocalSize);
     FArchive->Seek(static_cast<int64_t>(Get16(FLocal + 26)) + Get16(FLocal + 28), soFromCurrent);
+    // APPNOTE 4.3.7: the entry's data follows its local header. An entry
+    // whose header is not one, or whose data overlaps the data of an entry
+    // already extracted (one run of bytes posing as many entries), is
+    // refused. A header cut short by the end of the archive fails below.
+    if ((got >= 4 && Get32(FLocal) != kLocalSig) ||
+        !ClaimDataRange(FView->Entry(index), FArchive->GetPosition())) {
+      --FResult;
+      return;
+    }
   } else if (FToStream) {
     return;
   }

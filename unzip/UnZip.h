@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -108,6 +109,16 @@ class TUnZip : private TUnZipRunHost {
   int ExtractToStream(TStream* stream);
   // Extracts the selected entries into files below DestDir.
   int ExtractToFiles();
+  // The one entry a run with the single line pattern would select: its index
+  // in the sorted view, -1 when the pattern selects none, -2 when it selects
+  // more than one. Plain names are looked up in an index; other patterns are
+  // matched only against the entries whose names begin and end as theirs
+  // must, and stop at the second match. *work is lowered by the characters
+  // matched; when it runs out first the answer is -3 (not known).
+  int SingleSelection(const std::string& pattern, int64_t* work);
+  // Appends the entry at index alone to stream; gives 1 when it came out with
+  // a correct CRC, else 0.
+  int ExtractIndexToStream(TStream* stream, int index);
   void ApplySortMode(TZipSortMode mode);
   // The entry at index of the sorted view (for listings).
   const TZipHeaderInfo& Entry(int index) const;
@@ -136,6 +147,9 @@ class TUnZip : private TUnZipRunHost {
   int ExtractSelected();
   std::vector<int> Select();
   void ExtractEntry(int index);
+  bool ClaimDataRange(const TZipHeaderInfo* entry, int64_t start);
+  void BuildNameIndex();
+  void BuildNameOrder();
   bool CheckPassword();
   void Decrypt(uint8_t* buf, int32_t n);
   void CopyStored();
@@ -169,4 +183,11 @@ class TUnZip : private TUnZipRunHost {
   std::unordered_map<std::string, std::vector<int>> FNameIndex;
   const TSortedZip* FIndexView = nullptr;
   int FIndexCount = -1;
+  // The view's lower-cased file names in ascending order, and reversed in
+  // ascending order: the entries a pattern's fixed head or tail allows.
+  std::vector<std::pair<std::string, int>> FByHead, FByTail;
+  int FOnlyIndex = -1;  // a run that extracts this entry alone
+  // Compressed data already extracted, by volume and start: its end and its
+  // entry. A run of bytes belongs to one entry only.
+  std::map<std::pair<int, int64_t>, std::pair<int64_t, const TZipHeaderInfo*>> FClaims;
 };

@@ -139,6 +139,9 @@ void TUnZip::FreeDirectory() {
   FLastSelected.clear();
   FNameIndex.clear();
   FIndexView = nullptr;
+  FByHead.clear();
+  FByTail.clear();
+  FClaims.clear();
   if (FView != FEntries) delete FView;
   FView = nullptr;
   delete FEntries;
@@ -304,6 +307,8 @@ bool TUnZip::ScanLocalHeaders() {
 void TUnZip::ApplySortMode(TZipSortMode mode) {
   FNameIndex.clear();
   FIndexView = nullptr;
+  FByHead.clear();
+  FByTail.clear();
   if (FView != FEntries) delete FView;
   FView = FEntries;
   if (mode != ByNone && FEntries) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Classes.h"
+#include "tests/unzip/reference_wildcard.h"
 #include "unzip/BufStream.h"
 #include "unzip/Helpers.h"
 #include "unzip/ObjList.h"
@@ -178,6 +179,46 @@ TEST(WildcardMatch, Rules) {
   EXPECT_TRUE(WildcardMatch("dir\\*.c", "DIR\\x.c"));  // backslash is ordinary
   EXPECT_FALSE(WildcardMatch("\xC0*", "\xE0x"));       // only ASCII letters fold
   EXPECT_FALSE(WildcardMatch("abc", "abcd"));
+}
+
+// The two-pointer matcher against the recursive one it replaced, over every
+// short pattern and text a small alphabet of the special characters makes.
+TEST(WildcardMatch, AgreesWithTheRecursiveMatcher) {
+  const char kAlphabet[] = {'a', 'B', 'b', '*', '?', '[', ']', '!', '^', '-', '\xE0'};
+  uint32_t seed = 12345;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+  auto word = [&](size_t max) {
+    std::string s(next() % (max + 1), 'a');
+    for (char& c : s) c = kAlphabet[next() % sizeof kAlphabet];
+    return s;
+  };
+  for (int i = 0; i < 300000; ++i) {
+    std::string p = word(9), t = word(7);
+    for (char& c : t)
+      if (c == '*' || c == '?') c = 'a';  // texts of names, mostly letters
+    ASSERT_EQ(WildcardMatch(p, t), reference_wildcard::Match(p, t)) << p << " / " << t;
+  }
+}
+
+TEST(WildcardMatch, HostilePatternsStayLinearAndShallow) {
+  // Backtracking over every star once cost minutes; recursion over 30,000
+  // stars overflowed a 1 MiB stack.
+  std::string stars;
+  for (int i = 0; i < 12; ++i) stars += "*a";
+  EXPECT_FALSE(WildcardMatch(stars + "*b", std::string(200, 'a')));
+  std::string deep;
+  for (int i = 0; i < 30000; ++i) deep += "*a";
+  EXPECT_TRUE(WildcardMatch(deep, deep));
+  EXPECT_TRUE(WildcardMatch(deep, std::string(30000, 'a')));
+  EXPECT_FALSE(WildcardMatch(deep + "b", std::string(30000, 'a')));
+  // The work limit: a match that needs more than it is allowed gives false
+  // and says so.
+  int64_t steps = 1000;
+  EXPECT_FALSE(WildcardMatch(deep, deep, &steps));
+  EXPECT_LT(steps, 0);
+  steps = 1000;
+  EXPECT_TRUE(WildcardMatch("*.txt", "read.me.txt", &steps));
+  EXPECT_GT(steps, 900);
 }
 
 TEST(Percent, RoundsHalfToEvenAndCaps) {

@@ -1,5 +1,7 @@
 #include "automation_text.h"
 
+#include <openssl/evp.h>
+
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -20,6 +22,54 @@ std::string TakeUtf8(BSTR b) {
 
 std::string AnsiToUtf8(const std::string& s) {
   return TakeUtf8(AnsiToBstr(s));
+}
+
+namespace {
+
+// True when s is well-formed UTF-8 (RFC 3629: no overlong forms, no
+// surrogates, nothing above U+10FFFF).
+bool IsUtf8(const std::string& s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const unsigned char* end = p + s.size();
+  while (p < end) {
+    unsigned c = *p;
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    int more;
+    unsigned lo = 0x80, hi = 0xBF;  // range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2;
+      if (c == 0xE0) lo = 0xA0;
+      if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3;
+      if (c == 0xF0) lo = 0x90;
+      if (c == 0xF4) hi = 0x8F;
+    } else {
+      return false;
+    }
+    if (end - p <= more) return false;
+    if (p[1] < lo || p[1] > hi) return false;
+    for (int k = 2; k <= more; ++k)
+      if (p[k] < 0x80 || p[k] > 0xBF) return false;
+    p += more + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string TakePostedUtf8(BSTR b) {
+  std::string bytes = BstrToAnsi(b);
+  if (IsUtf8(bytes)) {
+    SysFreeString(b);
+    return bytes;
+  }
+  return TakeUtf8(b);
 }
 
 namespace {
@@ -112,6 +162,64 @@ nlohmann::ordered_json TablesAsJson(IAcceptor& acc) {
     tables.push_back(table);
   }
   return tables;
+}
+
+// Read in 64 KB blocks until a block comes back short.
+std::string FileDigest(IAcceptor& acc, LONG i) {
+  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+  EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
+  const LONG kBlock = 65536;
+  for (LONG pos = 0;; pos += kBlock) {
+    VARIANT block;
+    VariantInit(&block);
+    acc.FileRead(Index(i), pos, kBlock, &block);
+    if (block.vt != (VT_ARRAY | VT_UI1)) break;
+    LONG hi = -1;
+    SafeArrayGetUBound(block.parray, 1, &hi);
+    void* p;
+    SafeArrayAccessData(block.parray, &p);
+    EVP_DigestUpdate(ctx, p, static_cast<size_t>(hi + 1));
+    SafeArrayUnaccessData(block.parray);
+    VariantClear(&block);
+    if (hi + 1 < kBlock) break;
+  }
+  unsigned char d[EVP_MAX_MD_SIZE];
+  unsigned int len = 0;
+  EVP_DigestFinal_ex(ctx, d, &len);
+  EVP_MD_CTX_free(ctx);
+  char hex[2 * EVP_MAX_MD_SIZE + 1] = {};
+  for (unsigned k = 0; k < len; ++k) std::snprintf(hex + 2 * k, 3, "%02x", d[k]);
+  return hex;
+}
+
+nlohmann::ordered_json ReceivedAsJson(IAcceptor& acc, TextReader text) {
+  nlohmann::ordered_json doc = {{"variables", nlohmann::ordered_json::array()},
+                                {"files", nlohmann::ordered_json::array()},
+                                {"tables", nlohmann::ordered_json::array()}};
+  LONG n = 0;
+  acc.VarCount(&n);
+  for (LONG i = 0; i < n; ++i) {
+    BSTR name, value;
+    acc.VarName(Index(i), &name);
+    acc.VarValue(Index(i), &value);
+    doc["variables"].push_back({{"name", text(name)}, {"value", text(value)}});
+  }
+  acc.FileCount(&n);
+  for (LONG i = 0; i < n; ++i) {
+    BSTR name, path, field;
+    LONG size = 0;
+    acc.FileName(Index(i), &name);
+    acc.FilePath(Index(i), &path);
+    acc.FileVarName(Index(i), &field);
+    acc.FileSize(Index(i), &size);
+    doc["files"].push_back({{"name", text(name)},
+                            {"path", text(path)},
+                            {"field", text(field)},
+                            {"size", size},
+                            {"sha256", FileDigest(acc, i)}});
+  }
+  doc["tables"] = TablesAsJson(acc);
+  return doc;
 }
 
 void PrintReceived(const nlohmann::ordered_json& doc) {

@@ -9,3 +9,4 @@ void AddDbfCommand(CLI::App& app);
 void AddUnzipCommand(CLI::App& app);
 void AddServerCommands(CLI::App& app);
 void AddPackageCommand(CLI::App& app);
+void AddCgiCommand(CLI::App& app);

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   AddUnzipCommand(app);
   AddServerCommands(app);
   AddPackageCommand(app);
+  AddCgiCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,6 +1,5 @@
 // qrvx receive: processes a posted multipart/form-data body the way a script
 // does, through the members of IAcceptor, and prints what was received.
-#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -75,35 +74,6 @@ VARIANT Index(LONG i) {
   return v;
 }
 
-// SHA-256 of a received file, read through FileRead in 64 KB blocks until a
-// block comes back short.
-std::string FileDigest(IAcceptor& acc, LONG i) {
-  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-  EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
-  const LONG kBlock = 65536;
-  for (LONG pos = 0;; pos += kBlock) {
-    VARIANT block;
-    VariantInit(&block);
-    acc.FileRead(Index(i), pos, kBlock, &block);
-    if (block.vt != (VT_ARRAY | VT_UI1)) break;
-    LONG hi = -1;
-    SafeArrayGetUBound(block.parray, 1, &hi);
-    void* p;
-    SafeArrayAccessData(block.parray, &p);
-    EVP_DigestUpdate(ctx, p, static_cast<size_t>(hi + 1));
-    SafeArrayUnaccessData(block.parray);
-    VariantClear(&block);
-    if (hi + 1 < kBlock) break;
-  }
-  unsigned char d[EVP_MAX_MD_SIZE];
-  unsigned int len = 0;
-  EVP_DigestFinal_ex(ctx, d, &len);
-  EVP_MD_CTX_free(ctx);
-  char hex[2 * EVP_MAX_MD_SIZE + 1] = {};
-  for (unsigned k = 0; k < len; ++k) std::snprintf(hex + 2 * k, 3, "%02x", d[k]);
-  return hex;
-}
-
 // A name safe to create inside the save directory: no directory parts, not
 // "." or "..", unique among the names already used.
 std::string SafeName(std::string name, LONG index, std::set<std::string>& used) {
@@ -145,51 +115,26 @@ int RunReceive(const ReceiveOptions& o) {
     return 1;
   }
 
-  nlohmann::ordered_json doc = {{"variables", nlohmann::ordered_json::array()},
-                                {"files", nlohmann::ordered_json::array()},
-                                {"tables", nlohmann::ordered_json::array()}};
-  LONG n = 0;
-  acc->VarCount(&n);
-  for (LONG i = 0; i < n; ++i) {
-    BSTR name, value;
-    acc->VarName(Index(i), &name);
-    acc->VarValue(Index(i), &value);
-    doc["variables"].push_back({{"name", TakeUtf8(name)}, {"value", TakeUtf8(value)}});
-  }
+  nlohmann::ordered_json doc = ReceivedAsJson(*acc);
   std::set<std::string> used;
   int saveErrors = 0;
+  LONG n = 0;
   acc->FileCount(&n);
-  for (LONG i = 0; i < n; ++i) {
-    BSTR name, path, field;
-    LONG size = 0;
-    acc->FileName(Index(i), &name);
-    acc->FilePath(Index(i), &path);
-    acc->FileVarName(Index(i), &field);
-    acc->FileSize(Index(i), &size);
-    std::string utf8Name = TakeUtf8(name);
-    nlohmann::ordered_json f = {{"name", utf8Name},
-                                {"path", TakeUtf8(path)},
-                                {"field", TakeUtf8(field)},
-                                {"size", size},
-                                {"sha256", FileDigest(*acc, i)}};
-    if (!o.saveDir.empty()) {
-      BSTR ansiName;
-      acc->FileName(Index(i), &ansiName);
-      std::string target = o.saveDir + "/" + SafeName(BstrToAnsi(ansiName), i, used);
-      SysFreeString(ansiName);
-      BSTR b = AnsiToBstr(target);
-      VARIANT_BOOL ok = VARIANT_FALSE;
-      acc->FileSaveTo(Index(i), b, &ok);
-      SysFreeString(b);
-      if (!ok) {
-        std::fprintf(stderr, "qrvx: could not save %s\n", target.c_str());
-        ++saveErrors;
-      }
-      f["saved_to"] = AnsiToUtf8(target);
+  for (LONG i = 0; i < n && !o.saveDir.empty(); ++i) {
+    BSTR ansiName;
+    acc->FileName(Index(i), &ansiName);
+    std::string target = o.saveDir + "/" + SafeName(BstrToAnsi(ansiName), i, used);
+    SysFreeString(ansiName);
+    BSTR b = AnsiToBstr(target);
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    acc->FileSaveTo(Index(i), b, &ok);
+    SysFreeString(b);
+    if (!ok) {
+      std::fprintf(stderr, "qrvx: could not save %s\n", target.c_str());
+      ++saveErrors;
     }
-    doc["files"].push_back(f);
+    doc["files"][static_cast<size_t>(i)]["saved_to"] = AnsiToUtf8(target);
   }
-  doc["tables"] = TablesAsJson(*acc);
   acc->Release();
 
   if (o.json) {
