@@ -11,6 +11,7 @@
 
 #include "dbf/DBFConvert.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -113,42 +114,51 @@ bool DBFTextToFloat(std::string_view text, char sep, double& out) {
   size_t b = 0, e = text.size();
   while (b < e && text[b] == ' ') ++b;
   while (e > b && text[e - 1] == ' ') --e;
-  std::string t;
-  t.reserve(e - b);
+  // The number as from_chars reads it: each character of the text gives at
+  // most one, so a column's text fits the buffer on the stack.
+  char small[64];
+  std::string large;
+  char* t = small;
+  if (e - b > sizeof small) {
+    large.resize(e - b);
+    t = large.data();
+  }
+  size_t n = 0;
   size_t i = b;
-  if (i < e && (text[i] == '+' || text[i] == '-')) t += text[i++];
+  if (i < e && text[i] == '-')
+    t[n++] = text[i++];
+  else if (i < e && text[i] == '+')
+    ++i;
   int digits = 0;
   bool point = false;
   for (; i < e; ++i) {
     char c = text[i];
     if (c >= '0' && c <= '9') {
       ++digits;
-      t += c;
+      t[n++] = c;
     } else if (c == sep && !point) {
       point = true;
-      t += '.';
+      t[n++] = '.';
     } else {
       break;
     }
   }
   if (!digits) return false;
   if (i < e && (text[i] == 'e' || text[i] == 'E')) {
-    t += 'e';
+    t[n++] = 'e';
     ++i;
-    if (i < e && (text[i] == '+' || text[i] == '-')) t += text[i++];
+    if (i < e && (text[i] == '+' || text[i] == '-')) t[n++] = text[i++];
     int expDigits = 0;
     while (i < e && text[i] >= '0' && text[i] <= '9') {
-      t += text[i++];
+      t[n++] = text[i++];
       ++expDigits;
     }
     if (!expDigits) return false;
   }
   if (i != e) return false;
-  const char* first = t.data();
-  if (*first == '+') ++first;
   double v;
-  auto r = std::from_chars(first, t.data() + t.size(), v);
-  if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
+  auto r = std::from_chars(t, t + n, v);
+  if (r.ec != std::errc() || r.ptr != t + n) return false;
   out = v;
   return true;
 }
@@ -276,19 +286,28 @@ bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
       std::string_view v = DBFTrim(std::string_view(rec + start, len));
       if (v.empty()) return false;
       if (dest) {
-        std::string s(v.substr(0, v.find('\0')));  // delivered zero-terminated
+        // Delivered zero-terminated, into the value's own buffer.
+        std::string& s = dest->Str;
+        s.assign(v.substr(0, v.find('\0')));
         if (!IsAnsi() && !s.empty())
           OemToCharBuffA(s.data(), s.data(), static_cast<DWORD>(s.size()));
-        *dest = TDBFValue::String(std::move(s));
+        dest->vt = varString;
+        dest->Num = 0;
+        dest->Bool = false;
       }
       return true;
     }
     case ftFloat: {
-      std::string t(DBFTrim(std::string_view(rec + start, len)));
+      std::string_view t = DBFTrim(std::string_view(rec + start, len));
       if (t.empty()) return false;
       char sep = FFormat.DecimalSeparator;
-      if (sep != '.')
-        if (size_t p = t.find('.'); p != std::string::npos) t[p] = sep;
+      char copy[256];  // a column is at most 255 bytes
+      if (size_t p = t.find('.'); sep != '.' && p != std::string_view::npos) {
+        // The stored point read as the user's separator.
+        std::memcpy(copy, t.data(), t.size());
+        copy[p] = sep;
+        t = std::string_view(copy, t.size());
+      }
       double v;
       if (!DBFTextToFloat(t, sep, v)) {
         if (dest) *dest = TDBFValue::Float(0);
@@ -300,14 +319,32 @@ bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
     case ftDate: {
       // The 8 bytes from the column's start (also when the column declares
       // fewer), but never beyond the record: missing bytes count as spaces.
-      char raw[8];
-      int have = FRecordSize - start < 8 ? FRecordSize - start : 8;
-      std::memcpy(raw, rec + start, have);
-      std::memset(raw + have, ' ', 8 - have);
+      char padded[8];
+      const char* raw = rec + start;
+      if (FRecordSize - start < 8) {
+        int have = FRecordSize - start;
+        std::memcpy(padded, raw, have);
+        std::memset(padded + have, ' ', 8 - have);
+        raw = padded;
+      }
       std::string_view r(raw, 8);
       if (r.find('\0') != std::string_view::npos) return false;  // a NUL byte: no date
       if (DBFTrim(r).empty() || r == "00000000") return false;
       char sep = FFormat.DateSeparator;
+      if (std::all_of(raw, raw + 8, [](char c) { return c >= '0' && c <= '9'; }) &&
+          !(sep >= '0' && sep <= '9') && sep != ' ') {
+        // YYYYMMDD read in place: what the day-month-year text below gives.
+        auto number = [&](int at, int n) {
+          int v = 0;
+          for (int k = 0; k < n; ++k) v = v * 10 + (raw[at + k] - '0');
+          return v;
+        };
+        DATE d;
+        if (DBFEncodeDate(number(0, 4), number(4, 2), number(6, 2), d)) {
+          if (dest) *dest = TDBFValue::Date(d);
+          return true;
+        }
+      }
       std::string text = std::string(r.substr(6, 2)) + sep + std::string(r.substr(4, 2)) + sep +
                          std::string(r.substr(0, 4));
       DATE d;

@@ -55,7 +55,7 @@ TDBFValue TField::Value() const {
     return TDBFValue::String(std::move(bytes));
   }
   TDBFValue v;
-  if (!FDataSet->GetFieldData(*this, &v)) return TDBFValue::Null();
+  if (!FDataSet->GetFieldData(*this, &v)) v = TDBFValue::Null();
   return v;
 }
 

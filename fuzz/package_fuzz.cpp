@@ -1,6 +1,7 @@
 // Reads arbitrary bytes as an install package, as given and again wrapped
 // as the compressed data of a compress.exe file: opens it, walks the
-// directory and reads every member it names; then reads the same bytes as an
+// directory and reads every member it names, sorted and checked as the
+// installer does; then reads the same bytes as an
 // uninstall record. The readers report failures as false or empty results
 // only; anything else (a crash, a hang, an exception, memory beyond the
 // input's bound) is a find.
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "setup/Members.h"
 #include "setup/TmplLib.h"
 #include "setup/UninstallRecord.h"
 
@@ -28,8 +30,14 @@ void Run(const std::string& path, const std::string& bytes) {
   OpenPackage(path);
   int n = PackageEntryCount();
   for (int i = 0; i < n && i < 64; ++i) {
-    std::string member = ReadPackageMember(PackageEntryName(PackageEntryAt(i)));
-    (void)member;
+    const PackageEntry& entry = PackageEntryAt(i);
+    std::string name = PackageEntryName(entry);
+    (void)IsSystemMember(entry);
+    (void)IsPlainFileName(name);
+    std::string member = ReadPackageMember(name);
+    // The installer takes a member only whole: as long as its entry says.
+    bool whole = !member.empty() && static_cast<int64_t>(member.size()) == entry.Size;
+    (void)whole;
   }
 }
 

@@ -1,7 +1,10 @@
 // Fuzz target: arbitrary bytes through each decoder of the ZIP component.
 // Byte 0 picks the method (0 inflate, 1 shrink, 2..5 reduce, 6 explode),
 // bytes 1-2 the general purpose flags, bytes 3-5 the declared unpacked size;
-// the rest is the entry's compressed data.
+// the rest is the entry's compressed data. Inflate runs twice, through the
+// window into a stream and straight into a plain memory stream, from a cleared
+// window: the two must agree.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -64,5 +67,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const std::exception&) {
   }
   if (ctx.BytesWritten > unpacked) __builtin_trap();  // never past the declared size
+  if (method == 0) {
+    bool failed = ctx.Failed;
+    uint32_t crc = ctx.Crc;
+    TFuzzHost again(data + 6, size - 6);
+    TMemoryStream memory;
+    std::fill(window.begin(), window.end(), 0);
+    ctx.Host = &again;
+    ctx.Sink = &memory;
+    ctx.StartEntry(8, flags, int64_t(size - 6), unpacked);
+    bool thrown = false;
+    try {
+      Inflate(ctx);
+    } catch (const std::exception&) {
+      thrown = true;
+    }
+    if (memory.GetSize() > unpacked || ctx.BytesWritten != memory.GetSize()) __builtin_trap();
+    if (!thrown && (ctx.Failed != failed || (!failed && ctx.Crc != crc))) __builtin_trap();
+    std::fill(window.begin(), window.end(), 0);
+  }
   return 0;
 }

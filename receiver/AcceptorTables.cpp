@@ -30,27 +30,12 @@ class TLentArchive {
   TUnZip& zip_;
 };
 
-// One UTF-16 unit lowered for the scripts' case-insensitive comparisons:
-// Latin, Latin-1 and Cyrillic capitals.
-char16_t LowerUnit(char16_t c) {
-  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
-  if (c >= 0x410 && c <= 0x42F) return c + 0x20;
-  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-  return c;
-}
-
-// Case-insensitive equality of two ANSI strings, by their characters.
+// Case-insensitive equality of two ANSI strings by the system locale's
+// comparison.
 bool SameTextAnsi(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  if (a.empty()) return true;
-  std::u16string wa(a.size(), u'\0'), wb(b.size(), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, a.data(), static_cast<int>(a.size()),
-                      reinterpret_cast<LPWSTR>(wa.data()), static_cast<int>(wa.size()));
-  MultiByteToWideChar(CP_ACP, 0, b.data(), static_cast<int>(b.size()),
-                      reinterpret_cast<LPWSTR>(wb.data()), static_cast<int>(wb.size()));
-  for (size_t i = 0; i < wa.size(); ++i)
-    if (LowerUnit(wa[i]) != LowerUnit(wb[i])) return false;
-  return true;
+  return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
+                        static_cast<int>(a.size()), b.data(),
+                        static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
 bool IsIndexType(VARTYPE vt) {

@@ -3,6 +3,7 @@
 
 #include "unzip/DecodeTable.h"
 
+#include <array>
 #include <new>
 
 #include "common/ServerMessageBox.h"
@@ -16,10 +17,20 @@ TTableAllocator gAlloc = DefaultAlloc;
 
 const TCodeEntry kNoCodes[1] = {{opInvalid, 0, 0}};
 
+// Bytes with their bits in reverse order.
+constexpr std::array<uint8_t, 256> MakeReversedBytes() {
+  std::array<uint8_t, 256> t{};
+  for (unsigned b = 0; b < 256; ++b)
+    for (unsigned i = 0; i < 8; ++i)
+      if (b & (1u << i)) t[b] |= uint8_t(0x80u >> i);
+  return t;
+}
+constexpr std::array<uint8_t, 256> kReversedBytes = MakeReversedBytes();
+
+// The len (<= 16) low bits of code in reverse order.
 unsigned Reverse(unsigned code, unsigned len) {
-  unsigned r = 0;
-  for (unsigned i = 0; i < len; ++i, code >>= 1) r = (r << 1) | (code & 1);
-  return r;
+  unsigned r = unsigned(kReversedBytes[code & 0xFF]) << 8 | kReversedBytes[(code >> 8) & 0xFF];
+  return r >> (16 - len);
 }
 
 }  // namespace

@@ -12,7 +12,10 @@
 
 // CRC-32 of the ZIP format (reflected, polynomial 0xEDB88320), running value
 // in and out (start with 0xFFFFFFFF, complement at the end).
+// Carry-less multiplication where the processor has it, tables otherwise.
 uint32_t UpdateCrc32(uint32_t crc, const uint8_t* data, size_t n);
+// The same by the table method alone (what other processors run).
+uint32_t TableUpdateCrc32(uint32_t crc, const uint8_t* data, size_t n);
 // One step of the CRC table, for the traditional decryption's key update.
 uint32_t Crc32Byte(uint32_t crc, uint8_t b);
 

@@ -76,7 +76,9 @@ void TZipHeaderInfo::SetComment(const char* text) {
 }
 
 // Stored names use "/" (APPNOTE 4.4.17) and the OEM code page; ours use "\"
-// and the ANSI code page. The file name is what follows the last "\" or ":".
+// and the ANSI code page. The file name is what follows the last "\" or ":";
+// the directory part always ends in "\" (c:x.txt gives c:\ and x.txt), so
+// NameLength, the sum of both, can exceed the stored length by one.
 void TZipHeaderInfo::SetStoredName(std::string name) {
   for (char& c : name)
     if (c == '/') c = '\\';
@@ -84,7 +86,8 @@ void TZipHeaderInfo::SetStoredName(std::string name) {
   size_t cut = name.find_last_of("\\:");
   FDirectory = cut == std::string::npos ? std::string() : name.substr(0, cut + 1);
   FFileName = cut == std::string::npos ? name : name.substr(cut + 1);
-  NameLength = static_cast<uint16_t>(name.size());
+  if (!FDirectory.empty() && FDirectory.back() != '\\') FDirectory += '\\';
+  NameLength = static_cast<uint16_t>(FDirectory.size() + FFileName.size());
 }
 
 bool TZipHeaderInfo::ReadCentralHeader(TStream*& stream, const TNextVolume& nextVolume) {

@@ -15,6 +15,7 @@
 #include "win/resources.h"
 #include "win/volumes.h"
 #include "win/messages.h"
+#include "win/dialogs.h"
 #include "win/filetime.h"
 #include "win/synchapi.h"
 #include "win/libloader.h"

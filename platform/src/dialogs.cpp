@@ -1,9 +1,7 @@
-// Common dialogs and the folder picker: no desktop, so every dialog is
-// answered as cancelled.
+// Common dialogs: the open-file dialog is answered as cancelled.
 #include <windows.h>
 
 #include <commdlg.h>
-#include <shlobj.h>
 
 extern "C" BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA) {
   return FALSE;
@@ -11,11 +9,3 @@ extern "C" BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA) {
 extern "C" DWORD WINAPI CommDlgExtendedError() {
   return 0;
 }
-extern "C" LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA) {
-  return nullptr;
-}
-extern "C" BOOL WINAPI SHGetPathFromIDListA(PCIDLIST_ABSOLUTE, LPSTR pszPath) {
-  if (pszPath) pszPath[0] = '\0';
-  return FALSE;
-}
-extern "C" void WINAPI ILFree(LPITEMIDLIST) {}

@@ -282,13 +282,15 @@ namespace {
 
 HRESULT SAFEARRAY_Cell(SAFEARRAY* psa, LONG* idx, void** cell) {
   if (!psa || !idx) return E_INVALIDARG;
-  size_t offset = 0;
+  // idx[0] belongs to the first dimension, stored last, and varies fastest;
+  // the dimension stored first (the one SafeArrayRedim changes) varies slowest.
+  size_t offset = 0, stride = 1;
   for (USHORT d = 0; d < psa->cDims; ++d) {
-    // idx[0] belongs to the first dimension, stored last.
     const SAFEARRAYBOUND& b = psa->rgsabound[psa->cDims - 1 - d];
     int64_t i = static_cast<int64_t>(idx[d]) - b.lLbound;
     if (i < 0 || i >= static_cast<int64_t>(b.cElements)) return DISP_E_BADINDEX;
-    offset = offset * b.cElements + static_cast<size_t>(i);
+    offset += static_cast<size_t>(i) * stride;
+    stride *= b.cElements;
   }
   *cell = static_cast<unsigned char*>(psa->pvData) + offset * psa->cbElements;
   return S_OK;

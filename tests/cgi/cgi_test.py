@@ -484,6 +484,19 @@ def direct(qrvx, work):
           f"direct: the file saved under one safe name ({os.listdir(up)})")
     for n in os.listdir(up):
         check("/" not in n and not n.startswith("."), "direct: saved name is one visible path component")
+        os.unlink(os.path.join(up, n))
+    # The server stops the program (SIGTERM) right after the whole body went
+    # in, as when the client goes away: whenever it lands, nothing stays.
+    body = multipart(b"q", [("f", f"s{k}.bin", os.urandom(4_000_000)) for k in range(5)])
+    env = {"PATH": os.environ["PATH"], "QRVX_UPLOAD_DIR": up, "REQUEST_METHOD": "POST",
+           "CONTENT_TYPE": "multipart/form-data; boundary=q", "CONTENT_LENGTH": str(len(body))}
+    proc = subprocess.Popen([qrvx, "cgi"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, env=env)
+    proc.stdin.write(body)
+    proc.stdin.flush()
+    proc.terminate()
+    proc.communicate(timeout=60)
+    check(os.listdir(up) == [], f"direct: a request stopped by SIGTERM leaves nothing ({os.listdir(up)})")
 
 
 def main():

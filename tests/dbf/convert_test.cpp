@@ -51,6 +51,8 @@ TEST_F(DbfConvert, NumbersFollowTheUserDecimalSeparator) {
   EXPECT_EQ(ReadOne('N', "      ").vt, VT_NULL);
   EXPECT_EQ(ReadOne('N', " 1.2.3").vt, VT_NULL);
   EXPECT_EQ(ReadOne('N', "   inf").vt, VT_NULL);
+  // Longer than any usual column: the digits are all read.
+  EXPECT_EQ(ReadOne('N', " -" + std::string(90, '0') + "12.25", 2).Num, -12.25);
   if (!SetUserSetting(LOCALE_SDECIMAL, ",")) return;
   EXPECT_EQ(ReadOne('N', " 12.50", 2).Num, 12.5);
   EXPECT_EQ(ReadOne('N', "   1,5").Num, 1.5);
@@ -63,6 +65,7 @@ TEST_F(DbfConvert, DatesAreReadDayMonthYear) {
   EXPECT_EQ(ReadOne('D', "00000000").vt, VT_NULL);
   EXPECT_EQ(ReadOne('D', "        ").vt, VT_NULL);
   EXPECT_EQ(ReadOne('D', "2000 1 5").Num, Ymd(2000, 1, 5));  // blanks before numbers
+  EXPECT_EQ(ReadOne('D', "00010101").Num, Ymd(1, 1, 1));     // four digits: no century window
   // A two-digit year lies within 50 years before now and 50 after.
   int year;
   int unused;

@@ -59,6 +59,7 @@ struct TDecodeRun {
   std::vector<int32_t> Chunks;
   int Messages = 0;
   std::vector<std::pair<int64_t, int32_t>> Progress;
+  int64_t Position = 0;  // of a plain sink afterwards
 };
 
 struct TDecodeOptions {
@@ -68,6 +69,10 @@ struct TDecodeOptions {
   int64_t Packed = -1;     // -1: the size of the data
   uint8_t WindowFill = 0;  // what the window holds from earlier entries
   int32_t ShortBy = 0;
+  // A plain memory stream as the sink, holding Prefix before the entry (the
+  // case inflate decodes into directly); Writes then stay empty.
+  bool PlainSink = false;
+  std::string Prefix = std::string();
 };
 
 inline TDecodeRun RunDecoder(const std::vector<uint8_t>& data, const TDecodeOptions& o = {}) {
@@ -76,12 +81,14 @@ inline TDecodeRun RunDecoder(const std::vector<uint8_t>& data, const TDecodeOpti
   TMemoryRunHost host(data);
   TRecordingSink sink;
   sink.ShortBy = o.ShortBy;
+  TMemoryStream plain;
+  plain.Write(o.Prefix.data(), int32_t(o.Prefix.size()));
   TRunContext ctx;
   ctx.Window = window.data();
   ctx.InputBuffer = input.data();
   ctx.OutputBuffer = output.data();
   ctx.Host = &host;
-  ctx.Sink = &sink;
+  ctx.Sink = o.PlainSink ? static_cast<TStream*>(&plain) : &sink;
   int64_t packed = o.Packed >= 0 ? o.Packed : int64_t(data.size());
   ctx.StartEntry(o.Method, o.Flags, packed, o.Unpacked >= 0 ? o.Unpacked : INT64_C(1) << 40);
   switch (o.Method) {
@@ -95,6 +102,10 @@ inline TDecodeRun RunDecoder(const std::vector<uint8_t>& data, const TDecodeOpti
   }
   TDecodeRun r;
   r.Out = sink.Bytes();
+  if (o.PlainSink) {
+    r.Out.assign(reinterpret_cast<const char*>(plain.Memory()), size_t(plain.GetSize()));
+    r.Position = plain.Seek(0, soFromCurrent);
+  }
   r.Failed = ctx.Failed;
   r.Crc = ~ctx.Crc;
   r.Writes = sink.Writes;

@@ -98,8 +98,13 @@ TEST(Directory, NamesSplitIntoDirectoryAndFile) {
   EXPECT_EQ(u.Entry(0).NameLength, 14);
   EXPECT_EQ(u.Entry(1).Directory(), "dir\\");
   EXPECT_EQ(u.Entry(1).FileName(), "");
-  EXPECT_EQ(u.Entry(2).Directory(), "c:");
+  // A directory part ends in a backslash also when the name was cut at a colon.
+  EXPECT_EQ(u.Entry(2).Directory(), "c:\\");
   EXPECT_EQ(u.Entry(2).FileName(), "x.txt");
+  EXPECT_EQ(u.Entry(2).NameLength, 8);
+  std::string data;
+  EXPECT_EQ(Extract(u, "x.txt", &data), 1);
+  EXPECT_EQ(data, "y");
 }
 
 #ifndef _WIN32  // the stand-in's locale hook

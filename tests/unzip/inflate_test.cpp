@@ -67,6 +67,28 @@ TEST(Crc32, MatchesKnownValuesAtEveryAlignment) {
     }
 }
 
+// The folding path takes pieces of 128 bytes and more; every length and
+// alignment around its block sizes, running values carried across pieces,
+// and a long buffer must agree with the table method and with zlib.
+TEST(Crc32, FoldingAgreesWithTheTables) {
+  auto data = Random(70000, 11);
+  for (size_t start = 0; start < 16; ++start)
+    for (size_t n = 0; n + start <= 1200; ++n)
+      ASSERT_EQ(UpdateCrc32(0x12345678u, data.data() + start, n),
+                TableUpdateCrc32(0x12345678u, data.data() + start, n))
+          << start << " " << n;
+  uint32_t pieces = 0xFFFFFFFFu;
+  for (size_t at = 0, step = 1; at < data.size(); at += step, step = step * 3 % 4099 + 1)
+    pieces = UpdateCrc32(pieces, data.data() + at, std::min(step, data.size() - at));
+  EXPECT_EQ(pieces, TableUpdateCrc32(0xFFFFFFFFu, data.data(), data.size()));
+  std::vector<uint8_t> ones(4096, 0xFF);
+  EXPECT_EQ(UpdateCrc32(0, ones.data(), ones.size()),
+            TableUpdateCrc32(0, ones.data(), ones.size()));
+#ifdef QRVX_HAVE_ZLIB
+  EXPECT_EQ(Crc(data), uint32_t(crc32(0, data.data(), uInt(data.size()))));
+#endif
+}
+
 TEST(DecodeTable, ResultsAndLookupBits) {
   TDecodeTable t;
   uint8_t none[4] = {0, 0, 0, 0};
@@ -263,6 +285,58 @@ TEST(InflateBounds, OutputBeyondTheDeclaredSizeFails) {
   EXPECT_LE(bomb.Out.size(), 1000u);
   auto exact = RunDecoder(w.Bytes, {.Unpacked = int64_t(full.Out.size())});
   EXPECT_FALSE(exact.Failed);
+
+  // Decoded straight into a plain memory stream: the block grows from far
+  // below the output to exactly the declared size, never past it.
+  auto whole = RunDecoder(w.Bytes, {.PlainSink = true});
+  EXPECT_FALSE(whole.Failed);
+  EXPECT_EQ(whole.Out, full.Out);
+  EXPECT_EQ(whole.Crc, full.Crc);
+  EXPECT_EQ(whole.Progress, full.Progress);
+  auto wholeBomb = RunDecoder(w.Bytes, {.Unpacked = 1000, .PlainSink = true});
+  EXPECT_TRUE(wholeBomb.Failed);
+  EXPECT_EQ(wholeBomb.Out, "");
+  auto wholeExact = RunDecoder(w.Bytes, {.Unpacked = int64_t(full.Out.size()), .PlainSink = true});
+  EXPECT_FALSE(wholeExact.Failed);
+  EXPECT_EQ(wholeExact.Out, full.Out);
+}
+
+// Into a plain memory stream the entry follows what the stream held; the
+// stream ends at the entry's end, and failed entries leave only the pieces
+// already reported. A distance before the entry's first byte reads zeros,
+// as from a cleared window.
+TEST(InflateWhole, AppendsToTheStreamAndReportsAsTheWindowDoes) {
+  auto data = Random(40000, 1);
+  TBitWriter w;
+  PutStored(w, data, true);
+  auto window = RunDecoder(w.Bytes, {.Unpacked = 40000});
+  auto whole = RunDecoder(w.Bytes, {.Unpacked = 40000, .PlainSink = true, .Prefix = "head"});
+  EXPECT_FALSE(whole.Failed);
+  EXPECT_EQ(whole.Out, "head" + AsString(data));
+  EXPECT_EQ(whole.Position, 40004);
+  EXPECT_EQ(whole.Progress, window.Progress);
+  EXPECT_EQ(whole.Crc, window.Crc);
+
+  TBitWriter bad = w;  // a good block of 40000 bytes marked not last, then type 3
+  bad.Bytes[0] &= 0xFE;
+  bad.Put(1, 1);
+  bad.Put(3, 2);
+  auto failed = RunDecoder(bad.Bytes, {.PlainSink = true, .Prefix = "head"});
+  EXPECT_TRUE(failed.Failed);
+  EXPECT_EQ(failed.Out, "head" + AsString(data).substr(0, 32000));
+
+  TBitWriter before;  // fixed block: 'a', then length 3 at distance 4
+  before.Put(1, 1);
+  before.Put(1, 2);
+  before.PutCode(0x30 + 'a', 8);
+  before.PutCode(1, 7);  // symbol 257: length 3
+  before.PutCode(3, 5);  // distance code 3: distance 4
+  before.PutCode(0, 7);
+  auto zeros = RunDecoder(before.Bytes, {.PlainSink = true, .Prefix = "xyz"});
+  EXPECT_FALSE(zeros.Failed);
+  EXPECT_EQ(zeros.Out, std::string("xyza\0\0\0", 7));
+  auto ref = reference::Inflate(before.Bytes);
+  EXPECT_EQ(std::string("a\0\0\0", 4), AsString(ref.Out));
 }
 
 TEST(InflateBounds, ExhaustedInputFailsInsteadOfRunningOn) {
@@ -317,6 +391,11 @@ TEST(InflateZlib, EveryLevelAndStrategy) {
         ASSERT_EQ(r.Out, AsString(in));
         EXPECT_EQ(r.Crc, uint32_t(crc32(0, in.data(), uInt(in.size()))));
         for (size_t i = 0; i + 1 < r.Writes.size(); ++i) EXPECT_EQ(r.Writes[i], 16000);
+        auto whole = RunDecoder(packed, {.Unpacked = int64_t(in.size()), .PlainSink = true});
+        ASSERT_FALSE(whole.Failed);
+        ASSERT_EQ(whole.Out, r.Out);
+        EXPECT_EQ(whole.Crc, r.Crc);
+        EXPECT_EQ(whole.Progress, r.Progress);
       }
 }
 
@@ -355,14 +434,16 @@ TEST(InflateZlib, DamagedStreamsAgreeWithTheReference) {
     if (rng() % 4 == 0) s.resize(rng() % s.size());
     int64_t limit = rng() % 3 == 0 ? int64_t(rng() % 70000) : INT64_C(1) << 40;
     auto ref = reference::Inflate(s, limit);
-    auto r = RunDecoder(s, {.Unpacked = limit});
-    ASSERT_EQ(!r.Failed, ref.Ok) << "round " << round;
-    if (ref.Ok) {
-      ++agreeOk;
-      ASSERT_EQ(r.Out, AsString(ref.Out));
-    } else {
-      ASSERT_LE(r.Out.size(), ref.Out.size());
-      ASSERT_EQ(r.Out, AsString(ref.Out).substr(0, r.Out.size()));
+    for (bool plain : {false, true}) {
+      auto r = RunDecoder(s, {.Unpacked = limit, .PlainSink = plain});
+      ASSERT_EQ(!r.Failed, ref.Ok) << "round " << round << " plain " << plain;
+      if (ref.Ok) {
+        agreeOk += !plain;
+        ASSERT_EQ(r.Out, AsString(ref.Out));
+      } else {
+        ASSERT_LE(r.Out.size(), ref.Out.size());
+        ASSERT_EQ(r.Out, AsString(ref.Out).substr(0, r.Out.size()));
+      }
     }
   }
   EXPECT_GT(agreeOk, 0);

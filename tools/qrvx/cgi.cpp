@@ -12,6 +12,7 @@
 // ReadSettings). A request that cannot be served gets its HTTP status and a
 // short page, and nothing of it stays in the upload directory.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -166,7 +167,8 @@ void Respond(int status, const std::string& contentType, const std::string& body
 const char kStyle[] =
     "<style>body{font-family:sans-serif;margin:2em}table{border-collapse:collapse;margin:.5em "
     "0 1.5em}td,th{border:1px solid #999;padding:.2em .5em;text-align:left;vertical-align:top}"
-    "td.value{white-space:pre-wrap}label{display:block;margin:.6em 0}</style>";
+    "td.value{white-space:pre-wrap}td.sha256{font-family:monospace;font-size:.85em}label{display:"
+    "block;margin:.6em 0}</style>";
 
 void RespondError(const HttpError& e) {
   std::string title = std::to_string(e.status) + " " + Reason(e.status);
@@ -433,12 +435,26 @@ void HandlePost(const Settings& s) {
   if (FAILED(hr)) throw HttpError{500, "The request could not be processed."};
 
   nlohmann::ordered_json doc = ReceivedAsJson(*r.acc, s.cp1251 ? TakeUtf8 : TakePostedUtf8);
+  // A web server stops the program with SIGTERM when the client goes away;
+  // held off while files are placed, it makes the request save nothing.
+  sigset_t stops, old;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGTERM);
+  sigaddset(&stops, SIGHUP);
+  sigaddset(&stops, SIGINT);
+  sigprocmask(SIG_BLOCK, &stops, &old);
   auto& files = doc["files"];
   for (size_t i = 0; i < files.size(); ++i) {
     std::string name = DiskName(files[i]["name"].get<std::string>());
     files[i]["saved_to"] = dir.Save(*r.acc, static_cast<LONG>(i), name);
   }
+  sigset_t pending;
+  sigpending(&pending);
+  bool stopped = false;
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) stopped = stopped || sigismember(&pending, sig) == 1;
+  if (stopped) throw HttpError{400, "The request was stopped before it was answered."};
   dir.Commit();
+  sigprocmask(SIG_SETMASK, &old, nullptr);
   if (WantsJson()) {
     Respond(200, "application/json", doc.dump(2) + "\n");
   } else {
@@ -447,6 +463,8 @@ void HandlePost(const Settings& s) {
 }
 
 int RunCgi() {
+  // A client that goes away while the answer is written is not a fault.
+  signal(SIGPIPE, SIG_IGN);
   try {
     Settings s = ReadSettings();
     // Table texts and, with the windows-1251 form, everything posted is in

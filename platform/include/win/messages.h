@@ -1,5 +1,5 @@
-// Window messages (user32). The stand-in has no windows and no message
-// queue: there is never a message to fetch, and sending one does nothing.
+// Window messages (user32). The stand-in's windows are the dialogs of
+// dialogs.h; its queue holds what was posted and what the user did.
 #pragma once
 
 #include "commdlg.h"
@@ -24,12 +24,13 @@ typedef struct tagMSG {
 
 // PeekMessageA: takes the next message of the thread's queue into lpMsg
 // (removing it with PM_REMOVE). RETURNS nonzero when a message was there.
-//   NOTES the stand-in's queue is always empty: it returns FALSE.
+//   NOTES never waits for the user: FALSE when nothing is queued.
 extern "C" BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                                     UINT wRemoveMsg);
-// TranslateMessage: posts character messages for key messages; FALSE here.
+// TranslateMessage: posts character messages for key messages; the stand-in
+// has no keyboard messages to translate: FALSE.
 extern "C" BOOL WINAPI TranslateMessage(const MSG* lpMsg);
-// DispatchMessageA: hands the message to its window procedure; 0 here.
+// DispatchMessageA: hands the message to its window's procedure.
 extern "C" LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
-// SendMessageA: calls hWnd's window procedure; the stand-in has none: 0.
+// SendMessageA: calls hWnd's window procedure; 0 for no window.
 extern "C" LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);

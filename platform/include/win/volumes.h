@@ -30,3 +30,8 @@ extern "C" BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolu
                                              LPDWORD lpFileSystemFlags,
                                              LPSTR lpFileSystemNameBuffer,
                                              DWORD nFileSystemNameSize);
+
+// The stand-in's own test hook (not a Windows function): makes drive letter
+// drive a removable drive whose volume label is label (drive 0: none). Paths
+// on it name the same files as without the letter.
+extern "C" void QrvxSetRemovableDrive(char drive, const char* label);

@@ -29,6 +29,16 @@ extern "C" BOOL WINAPI CharToOemA(LPCSTR pSrc, LPSTR pDst);
 extern "C" BOOL WINAPI OemToCharBuffA(LPCSTR lpszSrc, LPSTR lpszDst, DWORD cchDstLength);
 extern "C" BOOL WINAPI CharToOemBuffA(LPCSTR lpszSrc, LPSTR lpszDst, DWORD cchDstLength);
 
+// Comparing strings (kernel32). The stand-in compares by characters of the
+// ANSI code page; NORM_IGNORECASE folds the Latin, Latin-1 and Cyrillic
+// capitals (no linguistic rules). Other flags are ignored.
+#define NORM_IGNORECASE 0x00000001
+#define CSTR_LESS_THAN 1
+#define CSTR_EQUAL 2
+#define CSTR_GREATER_THAN 3
+extern "C" int WINAPI CompareStringA(LCID Locale, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1,
+                                     LPCSTR lpString2, int cchCount2);
+
 // The stand-in's own test hook (not a Windows function): makes the ANSI and
 // OEM code pages those of the named locale ("ru_RU.UTF-8", "C", ...), as if
 // the system locale had been changed. nullptr goes back to the environment.

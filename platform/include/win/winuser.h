@@ -35,6 +35,9 @@
 // QRVX_MESSAGEBOX_ANSWER instead when that is set (IDYES 6, IDNO 7, ...).
 extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 extern "C" void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
+// The stand-in's own test hook (not a Windows function): the uType of the
+// last message box shown, 0xFFFFFFFF before the first.
+extern "C" UINT QrvxLastMessageBoxType();
 
 // Window stations: the stand-in's process runs without a desktop, so its
 // window station is not visible (UOI_FLAGS gives dwFlags 0).
