@@ -154,7 +154,8 @@ unsigned Get16(const std::string& s, size_t at) {
 // CRC checked. Returns the entries that passed.
 size_t LibdeflateWalk(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
-  std::string zip((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::string zip(std::filesystem::file_size(path), '\0');
+  f.read(zip.data(), std::streamsize(zip.size()));
   size_t end = zip.rfind("PK\x05\x06");
   if (end == std::string::npos) return 0;
   unsigned count = Get16(zip, end + 10);

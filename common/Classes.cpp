@@ -114,7 +114,9 @@ void TMemoryStream::Reserve(int64_t capacity) {
     p = static_cast<uint8_t*>(std::realloc(FMemory, cap));
   } else {
     p = static_cast<uint8_t*>(std::malloc(cap));
-    if (p && FSize) std::memcpy(p, FMemory, FSize);  // leaving a view
+    // Leaving a view: keep what fits, since a view may shrink as it is
+    // copied.
+    if (p && FSize) std::memcpy(p, FMemory, FSize < cap ? FSize : cap);
   }
   if (!p) throw EOutOfMemory();
   FMemory = p;

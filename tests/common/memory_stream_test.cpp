@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "common/Classes.h"
+
+// A view owns nothing: the first change copies, and shrinking a large view
+// to a few bytes copies only those bytes.
+TEST(MemoryStream, ViewTakesAPrivateCopyOnChange) {
+  std::vector<uint8_t> big(100000);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7);
+  TMemoryStream s;
+  s.SetPointer(big.data(), static_cast<int64_t>(big.size()));
+  ASSERT_TRUE(s.IsView());
+
+  s.SetSize(10);
+  EXPECT_FALSE(s.IsView());
+  ASSERT_EQ(s.GetSize(), 10);
+  EXPECT_EQ(std::memcmp(s.Memory(), big.data(), 10), 0);
+
+  s.Seek(0, soFromEnd);
+  uint8_t more[3] = {1, 2, 3};
+  s.Write(more, 3);
+  ASSERT_EQ(s.GetSize(), 13);
+  EXPECT_EQ(s.Memory()[12], 3);
+  EXPECT_EQ(big[10], static_cast<uint8_t>(70));  // the viewed bytes are untouched
+}
+
+TEST(MemoryStream, GrowingAViewKeepsItsBytesAndZeroFills) {
+  const char text[] = "abcdef";
+  TMemoryStream s;
+  s.SetPointer(text, 6);
+  s.SetSize(20000);
+  ASSERT_EQ(s.GetSize(), 20000);
+  EXPECT_EQ(std::memcmp(s.Memory(), text, 6), 0);
+  EXPECT_EQ(s.Memory()[19999], 0);
+}
