@@ -126,7 +126,8 @@ TDBFBlobStream::TDBFBlobStream(TField& field, TBlobStreamMode mode)
     t.RefreshMemoHeader(FNextFree);
     bool have = false;
     // A block whose 8-byte header does not lie wholly inside the memo file
-    // gives an empty value, as a blank column does.
+    // gives an empty value, as a blank column does. The record keeps its
+    // block number until a new value is written (Finish).
     if (FBlock > 0 && FBlock * kBlockSize + 8 <= size) {
       uint8_t head[8];
       if (SeekTo(*t.FMemo, FBlock * kBlockSize) && t.FMemo->Read(head, 8) == 8) {
@@ -139,7 +140,6 @@ TDBFBlobStream::TDBFBlobStream(TField& field, TBlobStreamMode mode)
       FBlock = FNextFree;
       FLength = 0;
       FCapacity = kUnlimited;
-      t.WriteBlockNumber(FColumn, FBlock, FLength);
     }
   }
   if (mode == bmWrite) {

@@ -6,6 +6,7 @@
 // are INVALID too. INVALID characters are skipped wherever they stand, the
 // first "=" ends the line, and a byte begun when the line runs out is kept
 // with the bits received so far.
+#include <cstdlib>
 #include <cstring>
 
 #include "mime/MIMELib.h"
@@ -117,58 +118,148 @@ std::unique_ptr<TMemoryStream> DecodeBase64Lines(const std::vector<std::string>&
   return stream;
 }
 
-std::string DecodeQuotedPrintableLine(std::string_view line) {
-  std::string out;
-  out.reserve(line.size());
+namespace {
+
+// Decodes one quoted-printable line into out, which has room for the line's
+// length (the output is never longer); returns the bytes produced.
+size_t DecodeQuotedPrintableInto(std::string_view line, char* out) {
   const size_t L = line.size();
-  size_t i = 0;
+  size_t i = 0, n = 0;
   while (i < L) {
     char c = line[i];
     if (c != '=') {
-      out.push_back(c);
+      out[n++] = c;
       ++i;
       continue;
     }
     int hi = i + 1 < L ? HexDigit(static_cast<unsigned char>(line[i + 1])) : -1;
     if (hi < 0) {
-      out.push_back('=');
+      out[n++] = '=';
       ++i;
       continue;
     }
     if (i + 2 >= L) {  // the line ends after one digit: that digit alone is the value
-      out.push_back(static_cast<char>(hi));
+      out[n++] = static_cast<char>(hi);
       i += 3;
       continue;
     }
     int lo = HexDigit(static_cast<unsigned char>(line[i + 2]));
     if (lo < 0) {
-      out.push_back('=');
+      out[n++] = '=';
       ++i;
       continue;
     }
-    out.push_back(static_cast<char>(hi * 16 + lo));
+    out[n++] = static_cast<char>(hi * 16 + lo);
     i += 3;
   }
-  return out;
+  return n;
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
+// Calls f for each line of text as SplitLines cuts it (at CR, LF or CR LF;
+// a NUL byte ends the text), as views of text.
+template <class F>
+void ForEachLine(std::string_view text, F f) {
   size_t nul = text.find('\0');
   if (nul != std::string_view::npos) text = text.substr(0, nul);
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (c != '\r' && c != '\n') continue;
-    lines.emplace_back(text.substr(start, i - start));
+    f(text.substr(start, i - start));
     if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
     start = i + 1;
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
+  if (start < text.size()) f(text.substr(start));
+}
+
+// The most bytes DecodeBase64Into can give for a line: (P * 3) div 4, P the
+// length without the trailing "=" characters.
+size_t Base64Bound(std::string_view line) {
+  size_t p = line.size();
+  while (p > 0 && line[p - 1] == '=') --p;
+  return (p * 3) / 4;
+}
+
+}  // namespace
+
+std::string DecodeQuotedPrintableLine(std::string_view line) {
+  std::string out(line.size(), '\0');
+  out.resize(DecodeQuotedPrintableInto(line, out.data()));
+  return out;
+}
+
+namespace {
+
+// A block of size bytes from malloc, so that it can be cut to its final
+// size in place; zero-filled when asked.
+uint8_t* NewBlock(size_t size, bool zero) {
+  void* p = zero ? std::calloc(size ? size : 1, 1) : std::malloc(size ? size : 1);
+  if (!p) throw EOutOfMemory();
+  return static_cast<uint8_t*>(p);
+}
+
+// Cuts a block to the size decoding gave and hands it over.
+TDecodedBlock Finish(uint8_t* block, size_t size) {
+  TDecodedBlock out;
+  if (size == 0) {
+    std::free(block);
+    return out;
+  }
+  uint8_t* p = static_cast<uint8_t*>(std::realloc(block, size));
+  if (!p) p = block;  // shrinking in place failed: keep the larger block
+  out.Bytes = std::shared_ptr<const uint8_t[]>(
+      p, [](const uint8_t* q) { std::free(const_cast<uint8_t*>(q)); });
+  out.Size = size;
+  return out;
+}
+
+}  // namespace
+
+// The bytes a line's decoding writes all lie below the count it returns, so
+// the lines are decoded one after another into one zero-filled block sized
+// by the sum of their bounds: no line list, no buffer per line.
+TDecodedBlock DecodeBase64Body(std::string_view body) {
+  size_t bound = 0;
+  ForEachLine(body, [&](std::string_view line) { bound += Base64Bound(line); });
+  uint8_t* base = NewBlock(bound, true);
+  size_t at = 0;
+  ForEachLine(body, [&](std::string_view line) { at += DecodeBase64Into(line, base + at); });
+  return Finish(base, at);
+}
+
+// A decoded line is never longer than the line.
+TDecodedBlock DecodeQuotedPrintableBody(std::string_view body) {
+  uint8_t* base = NewBlock(body.size(), false);
+  size_t at = 0;
+  ForEachLine(body, [&](std::string_view line) {
+    at += DecodeQuotedPrintableInto(line, reinterpret_cast<char*>(base) + at);
+  });
+  return Finish(base, at);
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
   return lines;
 }
 
-void ApplyDecoder(TAttachment& part, std::string_view body) {
+void ApplyDecoder(TAttachment& part, std::string_view body, bool keepLines) {
+  if (!keepLines) {
+    part.Lines.clear();
+    part.Block.reset();
+    TDecodedBlock block;
+    switch (part.Encoding) {
+      case teBase64: block = DecodeBase64Body(body); break;
+      case teQuotedPrintable: block = DecodeQuotedPrintableBody(body); break;
+      default: part.Data.SetPointer(body.data(), static_cast<int64_t>(body.size())); break;
+    }
+    if (part.Encoding == teBase64 || part.Encoding == teQuotedPrintable) {
+      part.Block = std::move(block.Bytes);
+      part.Data.SetPointer(part.Block.get(), static_cast<int64_t>(block.Size));
+    }
+    part.Data.SetPosition(0);
+    return;
+  }
   switch (part.Encoding) {
     case teBase64: {
       DecodeBase64LinesInto(SplitLines(body), &part.Data);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,7 +28,10 @@ class TAttachment {
   std::string ContentType = "text/plain; charset=koi8-r";
   std::string Disposition;
   std::string ContentID;
-  TMemoryStream Data;              // the decoded body, positioned at its start
+  TMemoryStream Data;  // the decoded body, positioned at its start
+  // The block a decoded body was decoded into, which Data then views (null
+  // for a body taken as it is, which Data views in the parsed text).
+  std::shared_ptr<const uint8_t[]> Block;
   std::vector<std::string> Lines;  // the body's lines, for line-oriented encodings
   TTransferEncoding Encoding = te8Bit;
 
@@ -44,11 +48,19 @@ class TMime {
   // Parses text. The parts' Data may refer to text's bytes without copying
   // them (a body that needs no decoding), so text must outlive the parts.
   void Parse(std::string_view text);
+  // Parses text part by part, holding one part at a time: each part is
+  // handed to each as soon as it is read and released afterwards. Parts are
+  // decoded into Data only; their Lines stay empty. Stops when each returns
+  // false. Parts handled this way are not kept (Count is 0 afterwards).
+  void ParseEach(std::string_view text, const std::function<bool(TAttachment&)>& each);
   int Count() const { return static_cast<int>(FParts.size()); }
   TAttachment* Part(int index) const;
   const std::string& Boundary() const { return FBoundary; }
 
  private:
+  template <class Sink>
+  void ParseParts(std::string_view text, bool keepLines, Sink sink);
+
   std::string FBoundary;
   std::vector<std::unique_ptr<TAttachment>> FParts;
 };
@@ -67,5 +79,20 @@ void SplitHeader(std::string_view line, std::string* name, std::string* value);
 
 // Puts a part's body into the part by its Encoding: decodes it into Data and
 // fills or empties Lines. Data is positioned at its start afterwards. When
-// the body needs no decoding, Data is a view of body (no copy).
-void ApplyDecoder(TAttachment& part, std::string_view body);
+// the body needs no decoding, Data is a view of body (no copy). Without
+// keepLines, Lines stays empty and decoding reads the body's lines in place.
+void ApplyDecoder(TAttachment& part, std::string_view body, bool keepLines = true);
+
+// A decoded body in a block of exactly its size (null when empty); shared,
+// so that a part's Data and whoever takes the part over can both view it.
+struct TDecodedBlock {
+  std::shared_ptr<const uint8_t[]> Bytes;
+  size_t Size = 0;
+  std::string_view View() const { return {reinterpret_cast<const char*>(Bytes.get()), Size}; }
+};
+
+// The decoders over a whole body, reading its lines in place (no line list):
+// the bytes the line-by-line routines give for the body's lines (SplitLines),
+// one after another.
+TDecodedBlock DecodeBase64Body(std::string_view body);
+TDecodedBlock DecodeQuotedPrintableBody(std::string_view body);

@@ -163,6 +163,19 @@ TAttachment* TMime::Part(int index) const {
 
 void TMime::Parse(std::string_view text) {
   FParts.clear();
+  ParseParts(text, true, [this](std::unique_ptr<TAttachment> part) {
+    FParts.push_back(std::move(part));
+    return true;
+  });
+}
+
+void TMime::ParseEach(std::string_view text, const std::function<bool(TAttachment&)>& each) {
+  FParts.clear();
+  ParseParts(text, false, [&each](std::unique_ptr<TAttachment> part) { return each(*part); });
+}
+
+template <class Sink>
+void TMime::ParseParts(std::string_view text, bool keepLines, Sink sink) {
   Remaining r(text);
   FBoundary.assign(TrimBlanks(r.ReadLine()));
   // A body that is one line (no CR LF anywhere) is all delimiter: no parts.
@@ -193,8 +206,8 @@ void TMime::Parse(std::string_view text) {
       }
       h = ReadHeaderLine(r);
     }
-    ApplyDecoder(*part, r.ReadBody(FBoundary));
-    FParts.push_back(std::move(part));
+    ApplyDecoder(*part, r.ReadBody(FBoundary), keepLines);
+    if (!sink(std::move(part))) break;
     if (r.ReadLine() == "--") break;
     if (r.OnlyBlanks()) break;
   }

@@ -140,12 +140,14 @@ void TAcceptor::AddTable(const std::string& varName, const std::string& fileName
   }
 }
 
-int TAcceptor::FindColumn(const TDBF& table, const VARIANT& id) {
+int TAcceptor::FindColumn(const TDBF& table, const VARIANT& ref) {
   const TFieldDefs& defs = table.FieldDefs();
+  VARIANT id;
+  if (!IdentifierValue(ref, &id)) return -1;
   if (IsIndexType(id.vt)) {
     VARIANT v;
     VariantInit(&v);
-    if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&id), 0, VT_I4))) return -1;
+    if (FAILED(VariantChangeType(&v, &id, 0, VT_I4))) return -1;
     return v.lVal >= 0 && v.lVal < defs.Count() ? static_cast<int>(v.lVal) : -1;
   }
   std::string name;

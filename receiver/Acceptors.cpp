@@ -2,6 +2,7 @@
 #include "receiver/Acceptors.h"
 
 #include <cstring>
+#include <new>
 
 #include "common/FoldLower.h"
 #include "common/Trim.h"
@@ -27,8 +28,6 @@ size_t LastSeparator(const std::string& f) {
 
 }  // namespace
 
-bool IdentifierText(const VARIANT& id, std::string* text);
-
 namespace {
 
 // Identifier resolution shared by FindVar, FindFile and FindDBF: a number of
@@ -36,7 +35,9 @@ namespace {
 // to even; anything else is text, trimmed and folded, compared byte for byte
 // with the stored folded names. -1 when nothing is selected.
 template <class NameOf>
-int ResolveIdentifier(const VARIANT& id, size_t count, NameOf nameOf) {
+int ResolveIdentifier(const VARIANT& ref, size_t count, NameOf nameOf) {
+  VARIANT id;
+  if (!IdentifierValue(ref, &id)) return -1;
   switch (id.vt) {
     case VT_I2:
     case VT_I4:
@@ -45,7 +46,7 @@ int ResolveIdentifier(const VARIANT& id, size_t count, NameOf nameOf) {
     case VT_UI1: {
       VARIANT v;
       VariantInit(&v);
-      if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&id), 0, VT_I4))) return -1;
+      if (FAILED(VariantChangeType(&v, &id, 0, VT_I4))) return -1;
       return v.lVal >= 0 && static_cast<size_t>(v.lVal) < count ? static_cast<int>(v.lVal) : -1;
     }
     default: break;
@@ -82,6 +83,30 @@ std::string BstrToAnsi(BSTR b) {
   std::string s(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_ACP, 0, b, static_cast<int>(len), s.data(), n, nullptr, nullptr);
   return s;
+}
+
+bool IdentifierValue(const VARIANT& id, VARIANT* value) {
+  const VARIANT* v = &id;
+  // A reference to a VARIANT holds a value, not another reference; a short
+  // chain is followed, a longer one (or a cycle) selects nothing.
+  for (int depth = 0; v->vt == (VT_BYREF | VT_VARIANT); ++depth) {
+    if (depth == 4 || !v->pvarVal) return false;
+    v = v->pvarVal;
+  }
+  *value = *v;
+  if (!(v->vt & VT_BYREF)) return true;
+  if (!v->byref) return false;
+  const VARTYPE base = v->vt & ~VT_BYREF;
+  switch (base) {
+    case VT_I2: value->iVal = *v->piVal; break;
+    case VT_I4: value->lVal = *v->plVal; break;
+    case VT_R4: value->fltVal = *v->pfltVal; break;
+    case VT_R8: value->dblVal = *v->pdblVal; break;
+    case VT_UI1: value->bVal = *v->pbVal; break;
+    default: return true;  // read through the reference when converted to text
+  }
+  value->vt = base;
+  return true;
 }
 
 bool IdentifierText(const VARIANT& id, std::string* text) {
@@ -133,23 +158,47 @@ void TAcceptor::ClearAll() {
 }
 
 void TAcceptor::AddFile(const std::string& varName, const std::string& fileName,
-                        std::unique_ptr<TMemoryStream> data) {
+                        std::unique_ptr<TMemoryStream> data,
+                        std::shared_ptr<const uint8_t[]> body) {
   std::string f = FoldLower(fileName);
   size_t sep = LastSeparator(f);
   TFileInfo info;
   info.VarName = varName;
   info.FileName = sep == std::string::npos ? f : f.substr(sep + 1);
   info.FilePath = sep == std::string::npos ? std::string() : f.substr(0, sep + 1);
+  info.Body = std::move(body);
   info.Data = std::move(data);
   TMemoryStream& stored = *info.Data;
   FFiles.push_back(std::move(info));
   if (FProcessDBF && f.find(".dbf") != std::string::npos) AddTable(varName, f, stored);
 }
 
+namespace {
+
+std::shared_ptr<uint8_t[]> NewBody(size_t size) {
+  uint8_t* p = new (std::nothrow) uint8_t[size];
+  if (!p) throw EOutOfMemory();
+  return std::shared_ptr<uint8_t[]>(p);
+}
+
+// The argument itself when a script passes a variable (by reference).
+const VARIANT& RequestValue(const VARIANT& request) {
+  const VARIANT* v = &request;
+  for (int depth = 0; v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal && depth < 4; ++depth)
+    v = v->pvarVal;
+  return *v;
+}
+
+}  // namespace
+
 // The body from the argument: a byte array is copied as it is, anything else
-// is converted to text and then to the ANSI code page.
-void TAcceptor::Intake(const VARIANT& request, std::string* body) const {
-  body->clear();
+// is converted to text and then to the ANSI code page, straight into the
+// object's own block.
+void TAcceptor::Intake(const VARIANT& argument, std::shared_ptr<uint8_t[]>* body,
+                       size_t* size) const {
+  body->reset();
+  *size = 0;
+  const VARIANT& request = RequestValue(argument);
   if ((request.vt & 0x2011) == 0x2011) {
     SAFEARRAY* psa =
         (request.vt & VT_BYREF) ? (request.pparray ? *request.pparray : nullptr) : request.parray;
@@ -162,12 +211,14 @@ void TAcceptor::Intake(const VARIANT& request, std::string* body) const {
     void* data = nullptr;
     if (FAILED(SafeArrayAccessData(psa, &data))) throw Exception("Variant array is locked");
     try {
-      body->assign(static_cast<const char*>(data), static_cast<size_t>(n));
+      *body = NewBody(static_cast<size_t>(n));
     } catch (...) {
       SafeArrayUnaccessData(psa);
       throw;
     }
+    std::memcpy(body->get(), data, static_cast<size_t>(n));
     SafeArrayUnaccessData(psa);
+    *size = static_cast<size_t>(n);
     return;
   }
   VARIANT text;
@@ -175,12 +226,45 @@ void TAcceptor::Intake(const VARIANT& request, std::string* body) const {
   if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&request), 0, VT_BSTR)))
     throw Exception("Invalid variant type conversion");
   try {
-    *body = BstrToAnsi(text.bstrVal);
+    UINT len = SysStringLen(text.bstrVal);
+    int n = len ? WideCharToMultiByte(CP_ACP, 0, text.bstrVal, static_cast<int>(len), nullptr, 0,
+                                      nullptr, nullptr)
+                : 0;
+    if (n > 0) {
+      *body = NewBody(static_cast<size_t>(n));
+      WideCharToMultiByte(CP_ACP, 0, text.bstrVal, static_cast<int>(len),
+                          reinterpret_cast<char*>(body->get()), n, nullptr, nullptr);
+      *size = static_cast<size_t>(n);
+    }
   } catch (...) {
     VariantClear(&text);
     throw;
   }
   VariantClear(&text);
+}
+
+// One part of the body becomes a variable or a received file.
+void TAcceptor::TakePart(TAttachment& part, const std::shared_ptr<const uint8_t[]>& body) {
+  std::string d = FoldLower(part.Disposition);
+  std::string field = DispositionParam(d, " name=\"");
+  std::string file = DispositionParam(d, " filename=\"");
+  const char* bytes = reinterpret_cast<const char*>(part.Data.Memory());
+  size_t size = static_cast<size_t>(part.Data.GetSize());
+  if (file.empty()) {
+    FVars.push_back(TVarInfo{std::move(field), std::string(bytes, size)});
+    return;
+  }
+  // The file views the part's bytes where they stand: in the body's block
+  // for a part taken as it was posted, in its own decoded block otherwise.
+  auto data = std::make_unique<TMemoryStream>();
+  data->SetPointer(bytes, static_cast<int64_t>(size));
+  std::shared_ptr<const uint8_t[]> shared = part.Block ? part.Block : body;
+  TMemoryStream& stored = *data;
+  AddFile(field, file, std::move(data), std::move(shared));
+  if (FProcessZIP && file.find(".zip") != std::string::npos) {
+    stored.SetPosition(0);
+    ExpandArchive(stored, field);
+  }
 }
 
 HRESULT TAcceptor::ProcessRequest(VARIANT Request) {
@@ -192,30 +276,20 @@ HRESULT TAcceptor::ProcessRequest(VARIANT Request) {
   // Every later failure ends the processing of the body quietly; what was
   // recorded so far stays.
   try {
-    std::string body;
-    Intake(Request, &body);
+    std::shared_ptr<uint8_t[]> owned;
+    size_t size = 0;
+    Intake(Request, &owned, &size);
+    std::shared_ptr<const uint8_t[]> body = std::move(owned);
+    std::string_view text(reinterpret_cast<const char*>(body.get()), size);
+    if (TrimBlanks(text).empty()) return S_OK;
+    const size_t maxParts = kBaseParts + size / kBytesPerExtraPart;
+    size_t parts = 0;
     TMime mime;
-    if (TrimBlanks(body).empty()) return S_OK;
-    mime.Parse(body);
-    for (int i = 0; i < mime.Count(); ++i) {
-      TAttachment* part = mime.Part(i);
-      std::string d = FoldLower(part->Disposition);
-      std::string field = DispositionParam(d, " name=\"");
-      std::string file = DispositionParam(d, " filename=\"");
-      const uint8_t* bytes = part->Data.Memory();
-      size_t size = static_cast<size_t>(part->Data.GetSize());
-      if (file.empty()) {
-        FVars.push_back(TVarInfo{field, std::string(reinterpret_cast<const char*>(bytes), size)});
-        continue;
-      }
-      auto copy = std::make_unique<TMemoryStream>();
-      copy->Assign(bytes, static_cast<int64_t>(size));
-      AddFile(field, file, std::move(copy));
-      if (FProcessZIP && file.find(".zip") != std::string::npos) {
-        part->Data.SetPosition(0);
-        ExpandArchive(part->Data, field);
-      }
-    }
+    mime.ParseEach(text, [&](TAttachment& part) {
+      if (++parts > maxParts) return false;
+      TakePart(part, body);
+      return true;
+    });
   } catch (...) {
   }
   return S_OK;

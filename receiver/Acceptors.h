@@ -13,6 +13,8 @@
 #include "dbf/DBF.h"
 #include "receiver/IAcceptor.h"
 
+class TAttachment;
+
 // A form variable: folded name, value exactly as posted.
 struct TVarInfo {
   std::string Name;
@@ -20,11 +22,15 @@ struct TVarInfo {
 };
 
 // A received file: the form field it came in, its bare name and its
-// directory part (all folded), and its bytes.
+// directory part (all folded), and its bytes. A posted file's Data is a view:
+// of the request body the receiver copied once (shared by every file posted
+// without a transfer encoding), or of its own block of decoded bytes; Body
+// keeps what it views alive. An archive entry owns its buffer (no Body).
 struct TFileInfo {
   std::string VarName;
   std::string FileName;
   std::string FilePath;
+  std::shared_ptr<const uint8_t[]> Body;  // before Data: outlives the view
   std::unique_ptr<TMemoryStream> Data;
 };
 
@@ -39,7 +45,8 @@ struct TDBFInfo {
 
 // Turns an exception that escapes a member into that member's HRESULT (and
 // the automation error information the COM layer attaches to it).
-HRESULT HandleSafeCallException(const std::exception* e);
+// Never raises.
+HRESULT HandleSafeCallException(const std::exception* e) noexcept;
 
 class TAcceptor : public IAcceptor {
  public:
@@ -92,8 +99,10 @@ class TAcceptor : public IAcceptor {
 
   // Inside the object.
   void ClearAll();
+  // body: what data views, when it is a view of the request body.
   void AddFile(const std::string& varName, const std::string& fileName,
-               std::unique_ptr<TMemoryStream> data);
+               std::unique_ptr<TMemoryStream> data,
+               std::shared_ptr<const uint8_t[]> body = nullptr);
   int FindVar(const VARIANT& id) const;
   int FindFile(const VARIANT& id) const;
   int FindDBF(const VARIANT& id) const;
@@ -103,6 +112,14 @@ class TAcceptor : public IAcceptor {
   const std::vector<TVarInfo>& Vars() const { return FVars; }
   const std::vector<TFileInfo>& Files() const { return FFiles; }
   const std::vector<TDBFInfo>& DBFs() const { return FDBFs; }
+
+  // A body is cut into at most this many parts, plus one for every
+  // kBytesPerExtraPart bytes of it; parts past that end the request as a
+  // failure would (what was received stays). Multipart readers commonly cap
+  // their part count; this one is sized so that any body, however it is
+  // cut, is held in less than 8 times its size plus 64 MiB.
+  static constexpr size_t kBaseParts = 65536;
+  static constexpr size_t kBytesPerExtraPart = 128;
 
  protected:
   // Hooks of the request driver: unpack a received archive into further
@@ -117,7 +134,9 @@ class TAcceptor : public IAcceptor {
   bool FProcessDBF = false;
 
  private:
-  void Intake(const VARIANT& request, std::string* body) const;
+  // The body, copied once from the argument into memory the object owns.
+  void Intake(const VARIANT& request, std::shared_ptr<uint8_t[]>* body, size_t* size) const;
+  void TakePart(TAttachment& part, const std::shared_ptr<const uint8_t[]>& body);
   ULONG FRefCount = 0;
 };
 
@@ -125,6 +144,11 @@ class TAcceptor : public IAcceptor {
 // ANSI code page (every byte kept, NUL included).
 BSTR AnsiToBstr(std::string_view s);
 std::string BstrToAnsi(BSTR b);
+// The value an identifier stands for: by-reference identifiers (a script's
+// variable arrives as VT_BYREF|VT_VARIANT) are read through their reference.
+// The result borrows what the identifier holds and is never cleared. False
+// for a null reference or a chain of references that never reaches a value.
+bool IdentifierValue(const VARIANT& id, VARIANT* value);
 // Identifier text: the VARIANT converted to text, then ANSI, trimmed of bytes
 // of value 32 or less at both ends and folded. False when it cannot be converted.
 bool IdentifierText(const VARIANT& id, std::string* text);

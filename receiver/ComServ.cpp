@@ -157,6 +157,22 @@ void TComServer::UpdateRegistry(bool Register) {
     if (f->Server() == this && f->Instancing() != ciInternal) f->UpdateRegistry(Register);
 }
 
+HRESULT TComServer::RegisterServer() {
+  try {
+    bool served = false;
+    {
+      TReadLock lock;
+      for (TAutoObjectFactory* f = g_factoryList; f && !served; f = f->Next)
+        served = f->Server() == this && f->Instancing() != ciInternal;
+    }
+    if (!served) return E_FAIL;
+    UpdateRegistry(true);
+    return S_OK;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
 // ---- TAutoObjectFactory ----------------------------------------------------
 
 TAutoObjectFactory::TAutoObjectFactory(TComServer* server, REFCLSID classID,
@@ -370,6 +386,12 @@ TAutoAcceptor::TAutoAcceptor(TAutoObjectFactory* factory, IUnknown* controller)
 }
 
 TAutoAcceptor::~TAutoAcceptor() {
+  // What the object received is freed while it still counts as alive, so
+  // that DllCanUnloadNow never lets the library go under a running release.
+  try {
+    ClearAll();
+  } catch (...) {
+  }
   if (!FNonCountedObject) FFactory->Server()->CountObject(false);
   if (FRefCount > 0) CoDisconnectObject(static_cast<IAcceptor*>(this), 0);
 }
@@ -468,13 +490,12 @@ HRESULT TAutoAcceptor::GetClassInfo(ITypeInfo** ppTI) {
 
 // ---- Error conversion ------------------------------------------------------
 
-// Builds the automation error of a method that raised: source the ProgID,
-// description the exception's message, installed as the thread's error
-// information.
-HRESULT HandleSafeCallException(const std::exception* e) {
+namespace {
+
+// Builds and installs the error object; may raise (conversions that cannot
+// get memory), which the caller turns into a plain failure.
+HRESULT InstallErrorInfo(ICreateErrorInfo* create, const std::exception* e) {
   TAutoObjectFactory* factory = FindAutoObjectFactory(CLSID_Acceptor);
-  ICreateErrorInfo* create = nullptr;
-  if (FAILED(CreateErrorInfo(&create))) return E_UNEXPECTED;
   create->SetGUID(factory ? factory->ErrorIID() : IID_IAcceptor);
   if (factory) {
     std::string progID = factory->ProgID();
@@ -503,6 +524,25 @@ HRESULT HandleSafeCallException(const std::exception* e) {
   if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
     SetErrorInfo(0, info);
     info->Release();
+  }
+  return result;
+}
+
+}  // namespace
+
+// Builds the automation error of a method that raised: source the ProgID,
+// description the exception's message, installed as the thread's error
+// information. Never raises: when the error object cannot be completed the
+// method still fails, with E_UNEXPECTED and no error information.
+HRESULT HandleSafeCallException(const std::exception* e) noexcept {
+  ICreateErrorInfo* create = nullptr;
+  if (FAILED(CreateErrorInfo(&create)) || !create) return E_UNEXPECTED;
+  HRESULT result = E_UNEXPECTED;
+  try {
+    result = InstallErrorInfo(create, e);
+  } catch (...) {
+    SetErrorInfo(0, nullptr);
+    result = E_UNEXPECTED;
   }
   create->Release();
   return result;

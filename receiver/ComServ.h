@@ -67,6 +67,10 @@ class TComServer {
 
   // DllRegisterServer / DllUnregisterServer; raise on failure.
   void UpdateRegistry(bool Register);
+  // DllRegisterServer's answer: S_OK when the registration completes;
+  // E_FAIL when a step raises, and when the server has no class factory (a
+  // server no client could create an object of is not registered).
+  HRESULT RegisterServer();
   HRESULT CanUnloadNow() const;
 
  private:
@@ -148,7 +152,7 @@ void FreeAutoObjectFactories(TComServer* server);
 // The automation object a script gets: TAcceptor with the interfaces the COM
 // server adds (error information, class information, dispatch through the
 // type library) and aggregation support.
-class TAutoAcceptor final : public TAcceptor, public ISupportErrorInfo, public IProvideClassInfo {
+class TAutoAcceptor : public TAcceptor, public ISupportErrorInfo, public IProvideClassInfo {
  public:
   TAutoAcceptor(TAutoObjectFactory* factory, IUnknown* controller);
   ~TAutoAcceptor() override;

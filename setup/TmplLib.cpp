@@ -109,6 +109,10 @@ int PackageEntryCount() {
 }
 
 const PackageEntry& PackageEntryAt(int i) {
+  // The header's count may promise more entries than arrived: past those
+  // held, every entry is the empty one.
+  static const PackageEntry kNone{};
+  if (i < 0 || static_cast<size_t>(i) >= g_directory.size()) return kNone;
   return g_directory[static_cast<size_t>(i)];
 }
 

@@ -41,6 +41,9 @@ const PackageHeader& PackageHeaderRead();
 // after a short directory read, the entries that arrived (the last one
 // completed with zeros); none after a failure otherwise.
 int PackageEntryCount();
+// Entry i of those held; an all-zero entry (empty name, offset and size 0)
+// for an index outside them, such as one the header's count allows after a
+// short directory read.
 const PackageEntry& PackageEntryAt(int i);
 // An entry's name: its first NameLength bytes, at most 23.
 std::string PackageEntryName(const PackageEntry& e);

@@ -3,6 +3,8 @@
 
 #include "UninstallRecord.h"
 
+#include <cstring>
+
 bool TUninstallList::Add(const std::string& line) {
   if (Count >= kUninstallCapacity) return false;
   Lines[Count++] = line;
@@ -21,21 +23,56 @@ std::string UninstallRecordPath() {
   return SystemDirectory() + "QRVXUnst.dat";
 }
 
+namespace {
+
+// Where appended lines must begin in an open record so that a reader sees
+// them: at its first Ctrl-Z (a reader stops there, so the mark and what
+// follows it are cut off), else at its end. *lineOpen tells whether the text
+// kept before that point ends inside a line (the new lines then start on a
+// line of their own).
+void AppendPoint(HANDLE h, int64_t* at, bool* lineOpen) {
+  char buf[65536];
+  DWORD n = 0;
+  int64_t pos = 0;
+  char last = '\r', before = '\0';  // the last two bytes kept
+  while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) {
+    const void* eof = std::memchr(buf, '\x1A', n);
+    DWORD keep = eof ? static_cast<DWORD>(static_cast<const char*>(eof) - buf) : n;
+    for (DWORD i = keep > 2 ? keep - 2 : 0; i < keep; ++i) {
+      before = last;
+      last = buf[i];
+    }
+    pos += keep;
+    if (eof) break;
+  }
+  *at = pos;
+  // A line ends at CR, or at CR LF; a lone LF does not end one.
+  *lineOpen = !(last == '\r' || (last == '\n' && before == '\r'));
+}
+
+}  // namespace
+
 bool AppendRecordLines(const std::string& path, const TUninstallList& list) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  LARGE_INTEGER zero;
-  zero.QuadPart = 0;
-  if (h != INVALID_HANDLE_VALUE && !SetFilePointerEx(h, zero, nullptr, FILE_END)) {
-    CloseHandle(h);
-    h = INVALID_HANDLE_VALUE;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  int64_t at = 0;
+  bool lineOpen = false;
+  if (h != INVALID_HANDLE_VALUE) {
+    AppendPoint(h, &at, &lineOpen);
+    LARGE_INTEGER to;
+    to.QuadPart = at;
+    if (!SetFilePointerEx(h, to, nullptr, FILE_BEGIN) || !SetEndOfFile(h)) {
+      CloseHandle(h);
+      h = INVALID_HANDLE_VALUE;
+      lineOpen = false;
+    }
   }
   if (h == INVALID_HANDLE_VALUE) {
     h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
   }
-  std::string text;
+  std::string text = lineOpen ? "\r\n" : "";
   for (int i = 0; i < list.Count && i < kUninstallCapacity; ++i) text += list.Lines[i] + "\r\n";
   DWORD written = 0;
   bool ok = text.empty() ||

@@ -26,8 +26,10 @@ std::string UninstallRecordPath();
 
 // Appends the list's lines, each followed by CR LF, to the record at path:
 // an existing record is opened for appending, a new one created only when
-// that fails. False when the record can be neither opened nor created, or a
-// write fails.
+// that fails. The lines always stay readable: a record ending in a Ctrl-Z
+// (which a reader takes as its end) gets them in place of the mark, and a
+// record whose last line has no line break gets one first. False when the record can be neither
+// opened nor created, or a write fails.
 bool AppendRecordLines(const std::string& path, const TUninstallList& list);
 
 // The record's lines in order. A line ends at CR (an LF right after it is

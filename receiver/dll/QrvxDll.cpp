@@ -51,12 +51,7 @@ STDAPI DllCanUnloadNow() {
 }
 
 STDAPI DllRegisterServer() {
-  try {
-    ComServer->UpdateRegistry(true);
-    return S_OK;
-  } catch (...) {
-    return E_FAIL;
-  }
+  return ComServer ? ComServer->RegisterServer() : E_FAIL;
 }
 
 STDAPI DllUnregisterServer() {

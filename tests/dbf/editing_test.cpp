@@ -193,6 +193,40 @@ TEST_F(DbfEditing, MemoFileNameRules) {
   EXPECT_FALSE(fs::exists(dir / "lone.fpt"));
 }
 
+// A damaged record or a cut memo file: the block number points past the
+// memo's end. The value reads as empty, and the record keeps its number, in
+// the buffer as on disk, even when another field of it is edited.
+TEST_F(DbfEditing, MemoBlockPastTheEndReadsEmptyAndLeavesTheRecord) {
+  const std::string bytes = MakeTable(kCols, {" a         1.0        99"});
+  std::string path = Write("p.dbf", bytes);
+  std::string memo(512, '\0');
+  memo[3] = 9;
+  memo[7] = 64;
+  memo += std::string("\0\0\0\1\0\0\0\3abc", 11);
+  Write("p.fpt", memo);
+  for (bool readOnly : {true, false}) {
+    TDBF t;
+    t.TableName = path;
+    t.SetReadOnly(readOnly);
+    t.Open();
+    EXPECT_EQ(t.FieldByName("MEMO")->AsString(), "");
+    EXPECT_EQ(t.FieldByName("MEMO")->AsString(), "");
+    t.Close();
+    EXPECT_EQ(ReadFileBytes(path), bytes) << (readOnly ? "read-only" : "read-write");
+  }
+  TDBF t;
+  t.TableName = path;
+  t.Open();
+  EXPECT_EQ(t.FieldByName("MEMO")->AsString(), "");
+  t.Edit();
+  t.FieldByName("NAME")->SetAsString("b");
+  t.Post();
+  t.Close();
+  std::string table = ReadFileBytes(path);
+  EXPECT_EQ(table.substr(32 + 96 + 1 + 1 + 8 + 5, 10), "        99");
+  EXPECT_EQ(ReadFileBytes((dir / "p.fpt").string()).substr(512), memo.substr(512));
+}
+
 TEST_F(DbfEditing, ShortMemoFileGetsAFullHeader) {
   std::string path = Write("s.dbf", MakeTable(kCols, {" a         1.0          "}));
   Write("s.fpt", std::string(10, '\0'));

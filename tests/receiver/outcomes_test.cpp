@@ -183,14 +183,15 @@ TEST_F(Outcome, ColumnsByNameInAnyCaseOrByIndexOfAnyNumericType) {
   EXPECT_EQ(ColName(c), "");
   c.vt = VT_I4, c.lVal = -1;
   EXPECT_EQ(Cell(c), "<none>");
-  // Every other type is a name: a boolean, a currency, a number by reference.
+  // Every other type is a name: a boolean, a currency.
   c.vt = VT_BOOL, c.boolVal = VARIANT_TRUE;
   EXPECT_EQ(Cell(c), "<none>");
   c.vt = VT_CY, c.cyVal.int64 = 10000;
   EXPECT_EQ(Cell(c), "<none>");
+  // A number by reference is read through its reference: an index.
   LONG one = 1;
   c.vt = VT_BYREF | VT_I4, c.plVal = &one;
-  EXPECT_EQ(Cell(c), "<none>");
+  EXPECT_EQ(Cell(c), "Tea");
   c.vt = VT_EMPTY;
   EXPECT_EQ(Cell(c), "<none>");
   EXPECT_EQ(ColName(c), "");

@@ -285,3 +285,76 @@ TEST_F(ReceivedFile, TableMembersGiveTheirEmptyResults) {
   EXPECT_EQ(Text(&TAcceptor::DBFName, 0), "");
   EXPECT_EQ(Text(&TAcceptor::DBFVarName, 0), "");
 }
+
+namespace {
+
+// The body is copied once: files posted as they are share that copy, so the
+// members read the bytes where they stand; a decoded part has a block of its
+// own; a new request (or ClearAll) lets the copy go.
+TEST_F(Receiver, PostedFilesShareOneCopyOfTheBody) {
+  Post(File("a", "a.bin", "first file") + File("b", "b.bin", "second") +
+       "--B\r\nContent-Disposition: form-data; name=\"c\"; filename=\"c.bin\"\r\n"
+       "Content-Transfer-Encoding: base64\r\n\r\nZGVjb2RlZA==\r\n" +
+       Field("v", "value") + kEnd);
+  ASSERT_EQ(acc.Files().size(), 3u);
+  const TFileInfo& a = acc.Files()[0];
+  const TFileInfo& b = acc.Files()[1];
+  const TFileInfo& c = acc.Files()[2];
+  ASSERT_TRUE(a.Body && a.Data->IsView());
+  EXPECT_EQ(a.Body, b.Body);
+  EXPECT_TRUE(b.Data->IsView());
+  // The views point into the shared block, in body order.
+  EXPECT_LT(a.Data->Memory(), b.Data->Memory());
+  EXPECT_GE(a.Data->Memory(), a.Body.get());
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(b.Data->Memory()), 6), "second");
+  ASSERT_TRUE(c.Body);  // its own block of decoded bytes, exactly their size
+  EXPECT_NE(c.Body, a.Body);
+  EXPECT_EQ(c.Data->Memory(), c.Body.get());
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(c.Data->Memory()), 7), "decoded");
+  Var id;
+  SetI4(&id, 1);
+  LONG size = 0;
+  ASSERT_EQ(acc.FileSize(id, &size), S_OK);
+  EXPECT_EQ(size, 6);
+  Var block;
+  ASSERT_EQ(acc.FileRead(id, 2, 3, &block), S_OK);
+  EXPECT_EQ(ArrayBytes(block), "con");
+  BSTR text = nullptr;
+  ASSERT_EQ(acc.FileReadText(id, 0, 100, &text), S_OK);
+  EXPECT_EQ(TakeAnsi(text), "second");
+  std::string path = ::testing::TempDir() + "qrvx_shared.bin";
+  BSTR name = AnsiBstr(path);
+  VARIANT_BOOL ok = 0;
+  ASSERT_EQ(acc.FileSaveTo(id, name, &ok), S_OK);
+  SysFreeString(name);
+  EXPECT_EQ(ok, VARIANT_TRUE);
+  EXPECT_EQ(ReadWholeFile(path), "second");
+  std::remove(path.c_str());
+
+  std::weak_ptr<const uint8_t[]> copy = a.Body;
+  EXPECT_EQ(copy.use_count(), 2);  // one per file that views it
+  acc.ClearAll();
+  EXPECT_TRUE(copy.expired());
+  Post(File("a", "a.bin", "x") + kEnd);
+  copy = acc.Files()[0].Body;
+  Post(Field("v", "no files") + kEnd);
+  EXPECT_TRUE(copy.expired());
+}
+
+// A script may keep the body in a variable and pass that (by reference).
+TEST_F(Receiver, BodyPassedByReferenceIsRead) {
+  Var arr;
+  SetBytes(&arr, Field("r", "ref") + kEnd);
+  VARIANT ref;
+  ref.vt = VT_BYREF | VT_VARIANT;
+  ref.pvarVal = &arr;
+  ASSERT_EQ(acc.ProcessRequest(ref), S_OK);
+  EXPECT_EQ(Text(&TAcceptor::VarValue, "r"), "ref");
+  Var str;
+  SetText(&str, Field("s", "text") + kEnd);
+  ref.pvarVal = &str;
+  ASSERT_EQ(acc.ProcessRequest(ref), S_OK);
+  EXPECT_EQ(Text(&TAcceptor::VarValue, "s"), "text");
+}
+
+}  // namespace

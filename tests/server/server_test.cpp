@@ -354,6 +354,125 @@ TEST_F(Server, ScriptCallsReachTheMembersWithCoercedArguments) {
   d->Release();
 }
 
+// A script passes its variables by reference: in For i = 0 To n - 1 the
+// member's identifier arrives as VT_BYREF|VT_VARIANT pointing at the counter.
+// Every member that takes an identifier or a column must answer exactly as it
+// does for the same value passed by value.
+TEST_F(Server, IdentifiersPassedByReferenceSelectLikeTheirValues) {
+  IDispatch* d = NewObject();
+  ASSERT_NE(d, nullptr);
+  const std::string table = ReadWholeFile(DataPath("dbf/dbase_03.dbf"));
+  ASSERT_FALSE(table.empty());
+  const std::string body =
+      "--b\r\nContent-Disposition: form-data; name=\"First\"\r\n\r\none"
+      "\r\n--b\r\nContent-Disposition: form-data; name=\"second\"\r\n\r\ntwo"
+      "\r\n--b\r\nContent-Disposition: form-data; name=\"f\"; filename=\"C:\\A\\a.txt\"\r\n\r\n"
+      "alpha\r\n--b\r\nContent-Disposition: form-data; name=\"g\"; filename=\"b.txt\"\r\n\r\n"
+      "bravo!\r\n--b\r\nContent-Disposition: form-data; name=\"t\"; filename=\"t.dbf\"\r\n\r\n" +
+      table + "\r\n--b--\r\n";
+  {
+    Var on, r, arg, r2;
+    on.vt = VT_BOOL;
+    on.boolVal = VARIANT_TRUE;
+    ASSERT_EQ(Call(d, "ProcessDBF", DISPATCH_PROPERTYPUT, {&on}, &r), S_OK);
+    SetBytes(&arg, body);
+    ASSERT_EQ(Call(d, "ProcessRequest", DISPATCH_METHOD, {&arg}, &r2), S_OK);
+  }
+  // The answer of a member as text, for comparing by-value and by-reference calls.
+  auto answer = [&](const char* member, std::initializer_list<VARIANT*> args) {
+    Var r;
+    HRESULT hr = Call(d, member, kGet, args, &r);
+    if (hr != S_OK) return std::string("failed");
+    if (r.vt == (VT_ARRAY | VT_UI1)) return "bytes:" + ArrayBytes(r);
+    Var text;
+    if (FAILED(VariantChangeType(&text, &r, 0, VT_BSTR))) return std::string("?");
+    return TakeAnsi(SysAllocString(text.bstrVal));
+  };
+  const char* const kOneId[] = {"VarName",     "VarValue",    "FileName", "FilePath",
+                                "FileVarName", "FileSize",    "DBFName",  "DBFVarName",
+                                "DBFColCount", "DBFRowCount", "DBFRow"};
+  for (int i = -1; i <= 3; ++i) {
+    Var byValue;
+    SetI4(&byValue, i);
+    VARIANT counter;  // the script's loop variable, a 2-byte integer
+    counter.vt = VT_I2;
+    counter.iVal = static_cast<SHORT>(i);
+    VARIANT ref;  // a reference to it, as VBScript passes it
+    ref.vt = VT_BYREF | VT_VARIANT;
+    ref.pvarVal = &counter;
+    LONG wide = i;
+    VARIANT refI4;  // a reference to a typed variable, as compiled clients pass one
+    refI4.vt = VT_BYREF | VT_I4;
+    refI4.plVal = &wide;
+    for (const char* m : kOneId) {
+      std::string expected = answer(m, {&byValue});
+      EXPECT_EQ(answer(m, {&ref}), expected) << m << "(" << i << ")";
+      EXPECT_EQ(answer(m, {&refI4}), expected) << m << "(" << i << ") VT_I4 by reference";
+    }
+    Var zero, start, size;
+    SetI4(&zero, 0);
+    SetI4(&start, 0);
+    SetI4(&size, 100);
+    EXPECT_EQ(answer("FileRead", {&ref, &start, &size}),
+              answer("FileRead", {&byValue, &start, &size}));
+    EXPECT_EQ(answer("FileReadText", {&ref, &start, &size}),
+              answer("FileReadText", {&byValue, &start, &size}));
+    EXPECT_EQ(answer("DBFColName", {&zero, &ref}), answer("DBFColName", {&zero, &byValue}));
+    EXPECT_EQ(answer("DBF", {&zero, &ref}), answer("DBF", {&zero, &byValue}));
+  }
+  // Values that select something, so the comparisons above are not all empty.
+  VARIANT counter;
+  counter.vt = VT_I2;
+  counter.iVal = 1;
+  VARIANT ref;
+  ref.vt = VT_BYREF | VT_VARIANT;
+  ref.pvarVal = &counter;
+  EXPECT_EQ(answer("VarValue", {&ref}), "two");
+  EXPECT_EQ(answer("FileSize", {&ref}), "6");
+  Var start, size;
+  SetI4(&start, 1);
+  SetI4(&size, 3);
+  EXPECT_EQ(answer("FileRead", {&ref, &start, &size}), "bytes:rav");
+  counter.iVal = 0;
+  EXPECT_EQ(answer("DBFName", {&ref}), "t");
+  // A by-reference name is still a name; a by-reference double is an index.
+  BSTR name = AnsiBstr(" B.TXT ");
+  VARIANT text;
+  text.vt = VT_BSTR;
+  text.bstrVal = name;
+  ref.pvarVal = &text;
+  EXPECT_EQ(answer("FileSize", {&ref}), "6");
+  VARIANT refText;
+  refText.vt = VT_BYREF | VT_BSTR;
+  refText.pbstrVal = &name;
+  EXPECT_EQ(answer("FileSize", {&refText}), "6");
+  SysFreeString(name);
+  double one = 1.0;
+  VARIANT refR8;
+  refR8.vt = VT_BYREF | VT_R8;
+  refR8.pdblVal = &one;
+  EXPECT_EQ(answer("VarName", {&refR8}), "second");
+  // The row of a table put through a reference to its index.
+  {
+    Var row, r;
+    SetI4(&row, 2);
+    VARIANT tableIndex;
+    tableIndex.vt = VT_I2;
+    tableIndex.iVal = 0;
+    ref.pvarVal = &tableIndex;
+    ASSERT_EQ(Call(d, "DBFRow", DISPATCH_PROPERTYPUT, {&ref, &row}, &r), S_OK);
+    EXPECT_EQ(answer("DBFRow", {&ref}), "2");
+  }
+  // A null reference, and a reference to a reference that never ends, select nothing.
+  ref.pvarVal = nullptr;
+  EXPECT_EQ(answer("VarName", {&ref}), "");
+  VARIANT loop;
+  loop.vt = VT_BYREF | VT_VARIANT;
+  loop.pvarVal = &loop;
+  EXPECT_EQ(answer("VarName", {&loop}), "");
+  d->Release();
+}
+
 // The server's framework in this program, over the library's type library.
 TEST_F(Server, EscapingExceptionBecomesAnAutomationError) {
   TComServer server(Lib);
@@ -441,6 +560,60 @@ TEST_F(Server, MemberFailureReachesTheCallerAsAnAutomationError) {
   d->Release();
   FreeLibrary(limited);
 }
+
+// A server whose class factory could not be made has nothing a client could
+// create: registering it fails and writes no class keys.
+TEST_F(Server, RegistrationFailsWithoutAClassFactory) {
+  const std::string clsid = std::string("CLSID\\") + kCLSID;
+  ASSERT_EQ(Unregister(), S_OK);
+  TComServer server(Lib);
+  EXPECT_EQ(server.RegisterServer(), E_FAIL);
+  EXPECT_FALSE(KeyExists(clsid));
+  TAutoObjectFactory factory(&server, CLSID_Acceptor, ciMultiInstance, tmApartment);
+  EXPECT_EQ(server.RegisterServer(), S_OK);
+  EXPECT_EQ(RegValue(clsid + "\\ProgID"), "QRVX.Acceptor");
+  server.UpdateRegistry(false);
+  EXPECT_FALSE(KeyExists(clsid));
+}
+
+// A received file's buffer that notes whether the library could be unloaded
+// at the moment it is freed.
+class TProbeStream : public TMemoryStream {
+ public:
+  TProbeStream(TComServer& server, HRESULT* seen) : FServer(server), FSeen(seen) {}
+  ~TProbeStream() override { *FSeen = FServer.CanUnloadNow(); }
+
+ private:
+  TComServer& FServer;
+  HRESULT* FSeen;
+};
+
+class TProbeAcceptor : public TAutoAcceptor {
+ public:
+  using TAutoAcceptor::TAutoAcceptor;
+  void Plant(TComServer& server, HRESULT* seen) {
+    TFileInfo f;
+    f.FileName = "probe.txt";
+    f.Data = std::make_unique<TProbeStream>(server, seen);
+    FFiles.push_back(std::move(f));
+  }
+};
+
+TEST_F(Server, ObjectFreesWhatItReceivedBeforeItStopsCounting) {
+  TComServer server(Lib);
+  TAutoObjectFactory factory(&server, CLSID_Acceptor, ciMultiInstance, tmApartment);
+  HRESULT seen = E_FAIL;  // neither answer of CanUnloadNow
+  auto* obj = new TProbeAcceptor(&factory, nullptr);
+  obj->AddRef();
+  obj->Plant(server, &seen);
+  EXPECT_EQ(server.CanUnloadNow(), S_FALSE);
+  obj->Release();
+  EXPECT_EQ(seen, S_FALSE) << "the library could be unloaded while the object freed its files";
+  EXPECT_EQ(server.CanUnloadNow(), S_OK);
+}
+
+static_assert(noexcept(HandleSafeCallException(nullptr)),
+              "turning an exception into an automation error never raises");
 
 TEST_F(Server, FactoryRefusesInconsistentTypeInformation) {
   TComServer server(Lib);

@@ -5,10 +5,10 @@
 # and checks that the keys are gone. Then registers the test build of the
 # library that cannot allocate long strings and runs the member error suite.
 # wine_server.sh WINE_RUN PREFIX DLL SOURCE_DIR DATA_DIR EXAMPLES_DIR WORK_DIR CHECKS
-#                LIMITED_DLL ERROR_CHECKS
+#                LIMITED_DLL ERROR_CHECKS LOOP_CHECKS
 set -u
 run="$1 $2"
-dll=$3 src=$4 data=$5 examples=$6 work=$7 checks=$8 limited=$9 error_checks=${10}
+dll=$3 src=$4 data=$5 examples=$6 work=$7 checks=$8 limited=$9 error_checks=${10} loop_checks=${11}
 clsid='{7806FC75-04C2-45B7-A723-3DC129D6344A}'
 libid='{3C86BF94-8932-4E97-9B38-66C71EEA9A7E}'
 status=0
@@ -50,6 +50,7 @@ suite() {
     fail "$script did not report '$count passed, 0 failed'"
 }
 suite acceptor.vbs "$checks" "$(winpath "$data")" "$(winpath "$work")"
+suite loops.vbs "$loop_checks" "$(winpath "$data")" "$(winpath "$work")"
 
 $run regsvr32 /s /u "$(winpath "$dll")" || fail "regsvr32 /u exit code $?"
 for k in "$key" "HKCR\\QRVX.Acceptor" "HKCR\\TypeLib\\$libid\\1.0"; do

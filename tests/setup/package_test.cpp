@@ -198,6 +198,16 @@ TEST_F(Package, RejectedPackagesAndLyingDirectories) {
   ASSERT_EQ(PackageEntryCount(), 2);
   EXPECT_EQ(PackageEntryName(PackageEntryAt(0)), "a.txt");
   EXPECT_EQ(PackageEntryAt(1).Offset, 0);
+  // Walking by the header's count never reads past the entries that arrived.
+  std::string cut = Build({{"a.txt", "aaaa"}}, 1000).substr(0, 8 + 32);
+  EXPECT_FALSE(OpenPackage(Write("cut.dat", cut)));
+  ASSERT_EQ(PackageHeaderRead().Count, 1000);
+  EXPECT_EQ(PackageEntryCount(), 1);
+  for (int i = 1; i < PackageHeaderRead().Count; ++i) {
+    EXPECT_EQ(PackageEntryName(PackageEntryAt(i)), "");
+    EXPECT_EQ(PackageEntryAt(i).Size, 0);
+  }
+  EXPECT_EQ(PackageEntryAt(-1).Offset, 0);
   // Its entries are never looked up in the package opened before.
   EXPECT_EQ(ReadPackageMember("a.txt"), "");
   // Counts no file holds are refused without reserving their memory.

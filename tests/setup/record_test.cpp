@@ -70,6 +70,36 @@ TEST_F(Record, ListHoldsAtMost301Lines) {
   EXPECT_EQ(lines.back(), "300");
 }
 
+// A record another tool left with a Ctrl-Z at its end (or in its middle),
+// or without a final line break: the appended lines are read back.
+TEST_F(Record, AppendedLinesStayReadable) {
+  TUninstallList list;
+  ASSERT_TRUE(list.Add("C:\\new.txt"));
+  ASSERT_TRUE(list.Add("C:\\new"));
+  const Lines added = {"C:\\new.txt", "C:\\new"};
+  struct {
+    const char* Before;
+    Lines Old;
+  } const kCases[] = {
+      {"a\r\nb\r\n\x1A", {"a", "b"}},
+      {"a\r\n\x1A\x1A\x1A", {"a"}},
+      {"a\r\nb\x1A\r\nlost\r\n", {"a", "b"}},
+      {"a\r\nb", {"a", "b"}},
+      {"\x1A", {}},
+  };
+  for (const auto& c : kCases) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << c.Before;
+    ASSERT_TRUE(AppendRecordLines(path, list)) << c.Before;
+    Lines expected = c.Old;
+    expected.insert(expected.end(), added.begin(), added.end());
+    EXPECT_EQ(ReadRecordLines(path), expected) << c.Before;
+  }
+  // A record that is fine is only appended to.
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << "a\r\n";
+  ASSERT_TRUE(AppendRecordLines(path, list));
+  EXPECT_EQ(ReadWholeFile(path), "a\r\nC:\\new.txt\r\nC:\\new\r\n");
+}
+
 TEST_F(Record, LineEndsAndEndOfFile) {
   EXPECT_EQ(ReadRecordLines(path), Lines{}) << "a missing record has no lines";
   EXPECT_EQ(ReadWith(""), Lines{});

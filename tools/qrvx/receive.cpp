@@ -1,12 +1,12 @@
 // qrvx receive: processes a posted multipart/form-data body the way a script
 // does, through the members of IAcceptor, and prints what was received.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 
 #include "automation_text.h"
 #include "commands.h"
@@ -19,15 +19,52 @@ struct ReceiveOptions {
   std::string saveDir, input;
 };
 
-std::string ReadInput(const std::string& name) {
-  if (name == "-") {
-    std::ostringstream s;
-    s << std::cin.rdbuf();
-    return s.str();
-  }
-  std::ifstream in(name, std::ios::binary);
+// The body, read once straight into the byte array ProcessRequest gets: a
+// file of known size in one read; standard input (or a file that grows) into
+// an array grown geometrically, each growth a reallocation of the same block,
+// never a second full copy.
+SAFEARRAY* ReadInput(const std::string& name) {
+  FILE* in = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
   if (!in) throw std::runtime_error("cannot open " + name);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  struct stat st {};
+  size_t capacity = 1 << 20;
+  if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0)
+    capacity = static_cast<size_t>(st.st_size);
+  if (capacity > 0x7FFFFFFF) capacity = 0x7FFFFFFF;
+  SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(capacity));
+  size_t size = 0;
+  bool failed = !psa;
+  while (!failed) {
+    void* p = nullptr;
+    SafeArrayAccessData(psa, &p);
+    size += std::fread(static_cast<char*>(p) + size, 1, capacity - size, in);
+    int next = size == capacity ? std::fgetc(in) : EOF;  // more than the array holds?
+    SafeArrayUnaccessData(psa);
+    if (next == EOF) break;
+    if (capacity == 0x7FFFFFFF) {
+      failed = true;
+      break;
+    }
+    capacity = std::min<size_t>(capacity ? capacity * 2 : 1 << 20, 0x7FFFFFFF);
+    SAFEARRAYBOUND b = {static_cast<ULONG>(capacity), 0};
+    failed = FAILED(SafeArrayRedim(psa, &b));
+    if (!failed) {
+      SafeArrayAccessData(psa, &p);
+      static_cast<char*>(p)[size++] = static_cast<char>(next);
+      SafeArrayUnaccessData(psa);
+    }
+  }
+  failed = failed || std::ferror(in);
+  if (in != stdin) std::fclose(in);
+  if (!failed && size != capacity) {
+    SAFEARRAYBOUND b = {static_cast<ULONG>(size), 0};
+    failed = FAILED(SafeArrayRedim(psa, &b));
+  }
+  if (failed) {
+    if (psa) SafeArrayDestroy(psa);
+    throw std::runtime_error("cannot read " + name);
+  }
+  return psa;
 }
 
 VARIANT Index(LONG i) {
@@ -50,7 +87,7 @@ std::string SafeName(std::string name, LONG index, std::set<std::string>& used) 
 }
 
 int RunReceive(const ReceiveOptions& o) {
-  std::string body = ReadInput(o.input);
+  SAFEARRAY* body = ReadInput(o.input);
   TAcceptor* acc = new TAcceptor();
   acc->AddRef();
   acc->put_ProcessZIP(o.zip ? VARIANT_TRUE : VARIANT_FALSE);
@@ -58,17 +95,18 @@ int RunReceive(const ReceiveOptions& o) {
   VARIANT request;
   VariantInit(&request);
   if (o.asString) {
+    void* p = nullptr;
+    LONG hi = -1;
+    SafeArrayGetUBound(body, 1, &hi);
+    SafeArrayAccessData(body, &p);
     request.vt = VT_BSTR;
-    request.bstrVal = AnsiToBstr(body);
+    request.bstrVal = AnsiToBstr(std::string_view(static_cast<const char*>(p), size_t(hi + 1)));
+    SafeArrayUnaccessData(body);
+    SafeArrayDestroy(body);
   } else {
     request.vt = VT_ARRAY | VT_UI1;
-    request.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(body.size()));
-    void* p;
-    SafeArrayAccessData(request.parray, &p);
-    if (!body.empty()) std::memcpy(p, body.data(), body.size());
-    SafeArrayUnaccessData(request.parray);
+    request.parray = body;
   }
-  std::string().swap(body);
   HRESULT hr = acc->ProcessRequest(request);
   VariantClear(&request);
   if (FAILED(hr)) {
