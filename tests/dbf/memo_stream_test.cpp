@@ -35,7 +35,7 @@ std::string ErrorOf(const std::function<void()>& f) {
   return "(none)";
 }
 
-std::string ReadAllOf(TStream& s) {
+[[maybe_unused]] std::string ReadAllOf(TStream& s) {
   std::string out(size_t(s.GetSize()), '\0');
   out.resize(size_t(std::max(s.Read(out.data(), int32_t(out.size())), 0)));
   return out;

@@ -195,8 +195,8 @@ namespace {
 // The bytes of a set of volumes: the archive made as one stream, then cut
 // at the given offsets into volumes, every offset in the directory counted
 // from the start of its own volume.
-std::vector<std::string> VolumeSet(const std::vector<TFakeEntry>& entries,
-                                   const std::vector<uint32_t>& cuts) {
+[[maybe_unused]] std::vector<std::string> VolumeSet(const std::vector<TFakeEntry>& entries,
+                                                    const std::vector<uint32_t>& cuts) {
   auto volumeOf = [&](uint32_t at) {
     uint16_t v = 0;
     while (v < cuts.size() && at >= cuts[v]) ++v;
