@@ -59,13 +59,22 @@ extern "C" void* __wrap_realloc(void* p, size_t n) {
   return FailHere() ? nullptr : __real_realloc(p, n);
 }
 
+// Every form of the allocator is replaced, so that each pair matches (the
+// sanitizer's own forms would not pair with these).
 void* operator new(std::size_t n) {
   if (!FailHere())
     if (void* p = __real_malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
-// GCC at -O2 takes these replacements for a mismatched pair; they are the
-// program's one allocator.
+void* operator new[](std::size_t n) {
+  return operator new(n);
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  return FailHere() ? nullptr : __real_malloc(n ? n : 1);
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+  return FailHere() ? nullptr : __real_malloc(n ? n : 1);
+}
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -74,6 +83,18 @@ void operator delete(void* p) noexcept {
   std::free(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
   std::free(p);
 }
 #if defined(__GNUC__) && !defined(__clang__)
@@ -122,8 +143,12 @@ long ForEachFailure(Op op, Check check) {
 }
 
 // Marks of an entry or walk that did not complete, where the items are bytes.
-const std::string kFailed = "\x01" "failed";
-const std::string kError = "\x01" "error: ";
+const std::string kFailed =
+    "\x01"
+    "failed";
+const std::string kError =
+    "\x01"
+    "error: ";
 
 // a keeps only items of b, in b's order.
 template <class T>
