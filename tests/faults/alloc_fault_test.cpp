@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <new>
 #include <string>
 #include <vector>
@@ -404,6 +405,14 @@ std::vector<std::string> ExtractEach(TUnZip& zip) {
 }
 
 TEST(AllocationFailure, ArchiveExtractionFailsCleanlyAndStaysUsable) {
+  // A run restores the current directory as it ends, whatever happened: from
+  // a directory whose name needs memory to convert, that must not fail.
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(QRVX_TEST_DATA_DIR);
+  struct TRestore {
+    std::filesystem::path Dir;
+    ~TRestore() { std::filesystem::current_path(Dir); }
+  } restore{cwd};
   for (const char* name :
        {"unzip/legacy/zip2-shrink.zip", "unzip/legacy/zip2-reduce.zip",
         "unzip/legacy/zip2-implode.zip", "unzip/legacy/imploding-4Kdict-2trees.zip",
