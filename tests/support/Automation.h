@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
+
+#include "Data.h"
 
 // A VARIANT that clears itself.
 struct Var : VARIANT {
@@ -68,13 +68,4 @@ inline std::string ArrayBytes(const VARIANT& v) {
   std::string s(static_cast<const char*>(p), static_cast<size_t>(hi - lo + 1));
   SafeArrayUnaccessData(v.parray);
   return s;
-}
-
-inline std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline std::string DataPath(const std::string& rel) {
-  return std::string(QRVX_TEST_DATA_DIR) + "/" + rel;
 }
