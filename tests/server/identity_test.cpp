@@ -13,73 +13,9 @@
 #include "receiver/IAcceptor.h"
 #include "support/Automation.h"
 #include "support/Idl.h"
+#include "tests/server/Recorder.h"
 
 namespace {
-
-typedef HRESULT(STDMETHODCALLTYPE* TGetClassObject)(REFCLSID, REFIID, void**);
-
-// An IAcceptor whose every method notes its name and does nothing else.
-struct TRecorder final : IAcceptor {
-  std::string Called;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** p) override {
-    *p = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT Note(const char* name) {
-    Called = name;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE ProcessRequest(VARIANT) override { return Note("ProcessRequest"); }
-  HRESULT STDMETHODCALLTYPE DBFCount(LONG*) override { return Note("DBFCount"); }
-  HRESULT STDMETHODCALLTYPE DBFName(VARIANT, BSTR*) override { return Note("DBFName"); }
-  HRESULT STDMETHODCALLTYPE DBFColCount(VARIANT, LONG*) override { return Note("DBFColCount"); }
-  HRESULT STDMETHODCALLTYPE DBFRowCount(VARIANT, LONG*) override { return Note("DBFRowCount"); }
-  HRESULT STDMETHODCALLTYPE DBFColName(VARIANT, VARIANT, BSTR*) override {
-    return Note("DBFColName");
-  }
-  HRESULT STDMETHODCALLTYPE DBF(VARIANT, VARIANT, VARIANT*) override { return Note("DBF"); }
-  HRESULT STDMETHODCALLTYPE VarCount(LONG*) override { return Note("VarCount"); }
-  HRESULT STDMETHODCALLTYPE VarName(VARIANT, BSTR*) override { return Note("VarName"); }
-  HRESULT STDMETHODCALLTYPE VarValue(VARIANT, BSTR*) override { return Note("VarValue"); }
-  HRESULT STDMETHODCALLTYPE get_DBFRow(VARIANT, LONG*) override { return Note("get_DBFRow"); }
-  HRESULT STDMETHODCALLTYPE put_DBFRow(VARIANT, LONG) override { return Note("put_DBFRow"); }
-  HRESULT STDMETHODCALLTYPE DBFVarName(VARIANT, BSTR*) override { return Note("DBFVarName"); }
-  HRESULT STDMETHODCALLTYPE FileCount(LONG*) override { return Note("FileCount"); }
-  HRESULT STDMETHODCALLTYPE FileName(VARIANT, BSTR*) override { return Note("FileName"); }
-  HRESULT STDMETHODCALLTYPE FileSaveTo(VARIANT, BSTR, VARIANT_BOOL*) override {
-    return Note("FileSaveTo");
-  }
-  HRESULT STDMETHODCALLTYPE FileSize(VARIANT, LONG*) override { return Note("FileSize"); }
-  HRESULT STDMETHODCALLTYPE FileRead(VARIANT, LONG, LONG, VARIANT*) override {
-    return Note("FileRead");
-  }
-  HRESULT STDMETHODCALLTYPE FileVarName(VARIANT, BSTR*) override { return Note("FileVarName"); }
-  HRESULT STDMETHODCALLTYPE FilePath(VARIANT, BSTR*) override { return Note("FilePath"); }
-  HRESULT STDMETHODCALLTYPE get_ProcessZIP(VARIANT_BOOL*) override {
-    return Note("get_ProcessZIP");
-  }
-  HRESULT STDMETHODCALLTYPE put_ProcessZIP(VARIANT_BOOL) override { return Note("put_ProcessZIP"); }
-  HRESULT STDMETHODCALLTYPE get_ProcessDBF(VARIANT_BOOL*) override {
-    return Note("get_ProcessDBF");
-  }
-  HRESULT STDMETHODCALLTYPE put_ProcessDBF(VARIANT_BOOL) override { return Note("put_ProcessDBF"); }
-  HRESULT STDMETHODCALLTYPE Version(BSTR*) override { return Note("Version"); }
-  HRESULT STDMETHODCALLTYPE FileReadText(VARIANT, LONG, LONG, BSTR*) override {
-    return Note("FileReadText");
-  }
-};
 
 // The type of an IDL parameter as a VARTYPE (VT_BYREF for a pointer).
 VARTYPE IdlType(const TIdlParam& p) {
@@ -117,19 +53,8 @@ std::string Name(ITypeInfo* ti, MEMBERID id) {
 class Identity : public ::testing::Test {
  protected:
   void SetUp() override {
-    CoInitialize(nullptr);
-    Lib = LoadLibraryA(QRVX_LIBRARY);
-    ASSERT_NE(Lib, nullptr) << QRVX_LIBRARY;
-    auto get = reinterpret_cast<TGetClassObject>(
-        reinterpret_cast<void (*)()>(GetProcAddress(Lib, "DllGetClassObject")));
-    ASSERT_NE(get, nullptr);
-    IClassFactory* f = nullptr;
-    ASSERT_EQ(get(kCLSID_Acceptor, IID_IClassFactory, reinterpret_cast<void**>(&f)), S_OK);
-    IDispatch* d = nullptr;
-    ASSERT_EQ(f->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&d)), S_OK);
-    f->Release();
-    ASSERT_EQ(d->GetTypeInfo(0, 0x409, &Dispatch), S_OK);
-    d->Release();
+    Dispatch = AcceptorTypeInfo(QRVX_LIBRARY);
+    ASSERT_NE(Dispatch, nullptr) << QRVX_LIBRARY;
     // Natively the one type description is the interface's own; the real
     // automation library describes a dual interface twice, and the
     // interface half holds the vtable methods with their [retval] parameters.
@@ -146,10 +71,8 @@ class Identity : public ::testing::Test {
   void TearDown() override {
     if (Vtable) Vtable->Release();
     if (Dispatch) Dispatch->Release();
-    // The library stays loaded: the type information may be cached.
   }
 
-  HMODULE Lib = nullptr;
   ITypeInfo* Dispatch = nullptr;
   ITypeInfo* Vtable = nullptr;
   std::vector<TIdlMember> Idl;
