@@ -7,18 +7,7 @@
 #include <vector>
 
 #include "receiver/IAcceptor.h"
-
-// The text of a BSTR in the ANSI code page, the BSTR left alone.
-inline std::string AnsiOf(BSTR b) {
-  std::string s;
-  UINT n = SysStringLen(b);
-  if (n) {
-    int m = WideCharToMultiByte(CP_ACP, 0, b, n, nullptr, 0, nullptr, nullptr);
-    s.resize(m);
-    WideCharToMultiByte(CP_ACP, 0, b, n, s.data(), m, nullptr, nullptr);
-  }
-  return s;
-}
+#include "support/Automation.h"
 
 // An IAcceptor whose every method notes its name and the arguments of the
 // types automation coerces (LONG, BSTR, VARIANT_BOOL), and does nothing else.

@@ -48,28 +48,13 @@ class Invoke : public ::testing::Test {
   UINT ArgErr = 99;
 };
 
-VARIANT I4(LONG n) {
-  VARIANT v;
-  v.vt = VT_I4;
-  v.lVal = n;
-  return v;
-}
-VARIANT I2(SHORT n) {
-  VARIANT v;
-  v.vt = VT_I2;
-  v.iVal = n;
-  return v;
-}
-VARIANT R8(double d) {
-  VARIANT v;
-  v.vt = VT_R8;
-  v.dblVal = d;
-  return v;
-}
-VARIANT Bool(bool b) {
-  VARIANT v;
-  v.vt = VT_BOOL;
-  v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+// An argument of type vt with value n (VT_BOOL: n != 0).
+VARIANT Arg(VARTYPE vt, double n) {
+  VARIANT v, r8;
+  VariantInit(&v);
+  r8.vt = VT_R8;
+  r8.dblVal = n;
+  EXPECT_EQ(VariantChangeType(&v, &r8, 0, vt), S_OK);
   return v;
 }
 
@@ -78,7 +63,8 @@ VARIANT Bool(bool b) {
 TEST_F(Invoke, LongParametersCoerceNumbersTextAndReferences) {
   Var text;
   SetText(&text, "12");
-  VARIANT id = I4(0), start = I2(7), half = R8(2.5), odd = R8(3.5), t = Bool(true);
+  VARIANT id = Arg(VT_I4, 0), start = Arg(VT_I2, 7), half = Arg(VT_R8, 2.5), odd = Arg(VT_R8, 3.5),
+          t = Arg(VT_BOOL, 1);
   EXPECT_EQ(Call(DISPID_FileRead, DISPATCH_METHOD, {&id, &start, &half}), S_OK);
   EXPECT_EQ(R.Called, "FileRead");
   EXPECT_EQ(R.Longs, (std::vector<LONG>{7, 2}));
@@ -93,7 +79,7 @@ TEST_F(Invoke, LongParametersCoerceNumbersTextAndReferences) {
   VARIANT byLong;
   byLong.vt = VT_BYREF | VT_I4;
   byLong.plVal = &nine;
-  VARIANT counter = I2(5), byVariant;
+  VARIANT counter = Arg(VT_I2, 5), byVariant;
   byVariant.vt = VT_BYREF | VT_VARIANT;
   byVariant.pvarVal = &counter;
   EXPECT_EQ(Call(DISPID_FileRead, DISPATCH_METHOD, {&id, &byLong, &byVariant}), S_OK);
@@ -109,7 +95,7 @@ TEST_F(Invoke, LongParametersCoerceNumbersTextAndReferences) {
 TEST_F(Invoke, RefusalsNameTheArgumentAndSkipTheMethod) {
   Var word;
   SetText(&word, "four");
-  VARIANT id = I4(0), one = I4(1), big = R8(3e9);
+  VARIANT id = Arg(VT_I4, 0), one = Arg(VT_I4, 1), big = Arg(VT_R8, 3e9);
   EXPECT_EQ(Call(DISPID_FileRead, DISPATCH_METHOD, {&id, &word, &one}), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(ArgErr, 1u);
   EXPECT_EQ(R.Called, "");
@@ -126,11 +112,11 @@ TEST_F(Invoke, RefusalsNameTheArgumentAndSkipTheMethod) {
 // Text and boolean parameters take numbers; VARIANT parameters take the
 // argument as it is, a reference included.
 TEST_F(Invoke, TextBooleanAndVariantParameters) {
-  VARIANT id = I4(0), n = I4(42), five = I4(5), zero = I4(0);
+  VARIANT id = Arg(VT_I4, 0), n = Arg(VT_I4, 42), five = Arg(VT_I4, 5), zero = Arg(VT_I4, 0);
   EXPECT_EQ(Call(DISPID_FileSaveTo, DISPATCH_METHOD, {&id, &n}), S_OK);
   EXPECT_EQ(R.Called, "FileSaveTo");
   EXPECT_EQ(R.Text, "42");
-  VARIANT neg = I2(-7);
+  VARIANT neg = Arg(VT_I2, -7);
   EXPECT_EQ(Call(DISPID_FileSaveTo, DISPATCH_METHOD, {&id, &neg}), S_OK);
   EXPECT_EQ(R.Text, "-7");
 
@@ -144,7 +130,7 @@ TEST_F(Invoke, TextBooleanAndVariantParameters) {
   SetText(&text, "a.txt");
   EXPECT_EQ(Call(DISPID_FileRead, DISPATCH_METHOD, {&text, &zero, &zero}), S_OK);
   EXPECT_EQ(R.FirstType, VT_BSTR);
-  VARIANT counter = I2(3), byVariant;
+  VARIANT counter = Arg(VT_I2, 3), byVariant;
   byVariant.vt = VT_BYREF | VT_VARIANT;
   byVariant.pvarVal = &counter;
   EXPECT_EQ(Call(DISPID_FileRead, DISPATCH_METHOD, {&byVariant, &zero, &zero}), S_OK);

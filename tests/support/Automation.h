@@ -25,8 +25,8 @@ inline BSTR AnsiBstr(std::string_view s) {
   return b;
 }
 
-// Takes ownership of b and gives its text in the ANSI code page.
-inline std::string TakeAnsi(BSTR b) {
+// The text of b in the ANSI code page, b left alone.
+inline std::string AnsiOf(BSTR b) {
   std::string s;
   UINT n = SysStringLen(b);
   if (n) {
@@ -34,6 +34,12 @@ inline std::string TakeAnsi(BSTR b) {
     s.resize(m);
     WideCharToMultiByte(CP_ACP, 0, b, n, s.data(), m, nullptr, nullptr);
   }
+  return s;
+}
+
+// Takes ownership of b and gives its text in the ANSI code page.
+inline std::string TakeAnsi(BSTR b) {
+  std::string s = AnsiOf(b);
   SysFreeString(b);
   return s;
 }
