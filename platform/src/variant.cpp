@@ -66,6 +66,7 @@ struct Value {
     kDisp,
     kUnk,
     kBytes,
+    kDec,
     kOther
   } kind;
   int64_t i = 0;
@@ -74,6 +75,7 @@ struct Value {
   BSTR s = nullptr;
   IDispatch* disp = nullptr;
   SAFEARRAY* arr = nullptr;
+  DECIMAL dec = {};
   VARTYPE vt = 0;  // base type of the source, for dates
 };
 
@@ -167,15 +169,98 @@ Value VARIANT_Read(const VARIANT* v) {
       out.disp = ref ? *v->ppdispVal : v->pdispVal;
       break;
     case VT_UNKNOWN: out.kind = Value::kUnk; break;
+    case VT_DECIMAL:
+      out.kind = Value::kDec;
+      out.dec = ref ? *v->pdecVal : v->decVal;
+      break;
     default: out.kind = Value::kOther; break;
   }
   return out;
 }
 
+// DECIMAL: a 96-bit magnitude (Hi32:Lo64) over 10^scale, negative when
+// sign has its top bit (0x80). Exact operations work on three 32-bit limbs,
+// most significant first.
+struct Dec96 {
+  uint32_t limb[3];
+};
+
+Dec96 DEC_Magnitude(const DECIMAL& d) {
+  return {{static_cast<uint32_t>(d.Hi32), static_cast<uint32_t>(d.Lo64 >> 32),
+           static_cast<uint32_t>(d.Lo64)}};
+}
+
+bool DEC_IsZero(const Dec96& m) {
+  return !(m.limb[0] | m.limb[1] | m.limb[2]);
+}
+
+// m /= 10; gives the remainder.
+unsigned DEC_DivTen(Dec96* m) {
+  uint64_t rem = 0;
+  for (uint32_t& l : m->limb) {
+    uint64_t cur = (rem << 32) | l;
+    l = static_cast<uint32_t>(cur / 10);
+    rem = cur % 10;
+  }
+  return static_cast<unsigned>(rem);
+}
+
+double DEC_ToReal(const DECIMAL& d) {
+  double r = static_cast<double>(d.Hi32) * 18446744073709551616.0 + static_cast<double>(d.Lo64);
+  r /= std::pow(10.0, d.scale);
+  return (d.sign & 0x80) ? -r : r;
+}
+
+// The whole number nearest d (half to even), as a kInt or kUInt value;
+// DISP_E_OVERFLOW when it needs more than 64 bits.
+HRESULT DEC_ToInteger(const DECIMAL& d, Value* out) {
+  Dec96 m = DEC_Magnitude(d);
+  unsigned first = 0;  // the most significant digit dropped
+  bool rest = false;   // any other dropped digit non-zero
+  for (unsigned k = 0; k < d.scale; ++k) {
+    rest = rest || first != 0;
+    first = DEC_DivTen(&m);
+  }
+  if (m.limb[0]) return DISP_E_OVERFLOW;
+  uint64_t mag = (static_cast<uint64_t>(m.limb[1]) << 32) | m.limb[2];
+  if (first > 5 || (first == 5 && (rest || (mag & 1)))) {
+    if (mag == UINT64_MAX) return DISP_E_OVERFLOW;
+    ++mag;
+  }
+  bool neg = (d.sign & 0x80) && mag != 0;
+  if (neg) {
+    if (mag > (uint64_t{1} << 63)) return DISP_E_OVERFLOW;
+    out->kind = Value::kInt;
+    out->i = static_cast<int64_t>(0 - mag);
+  } else if (mag > static_cast<uint64_t>(INT64_MAX)) {
+    out->kind = Value::kUInt;
+    out->u = mag;
+  } else {
+    out->kind = Value::kInt;
+    out->i = static_cast<int64_t>(mag);
+  }
+  return S_OK;
+}
+
+// Exact decimal text: no exponent, no trailing zeros after the point.
+std::string DEC_ToText(const DECIMAL& d) {
+  Dec96 m = DEC_Magnitude(d);
+  std::string digits;  // least significant first
+  do digits.push_back(static_cast<char>('0' + DEC_DivTen(&m)));
+  while (!DEC_IsZero(m));
+  while (digits.size() <= d.scale) digits.push_back('0');
+  std::string whole(digits.rbegin(), digits.rend() - d.scale);
+  std::string fraction(digits.rend() - d.scale, digits.rend());
+  while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+  std::string text = fraction.empty() ? whole : whole + "." + fraction;
+  bool zero = whole == "0" && fraction.empty();
+  return (d.sign & 0x80) && !zero ? "-" + text : text;
+}
+
 // Parses a number as the automation string rules accept it: blanks around,
 // a sign, digits with thousands commas, a decimal point, an exponent, or a
-// hexadecimal (&H) or octal (&O) integer.
-HRESULT VARIANT_ParseNumber(BSTR s, double* out) {
+// hexadecimal (&H) or octal (&O) integer (*radix tells which: 10, 16 or 8).
+HRESULT VARIANT_ParseNumber(BSTR s, double* out, int* radix = nullptr) {
   std::string a;
   UINT n = SysStringLen(s);
   for (UINT i = 0; i < n; ++i) {
@@ -192,12 +277,8 @@ HRESULT VARIANT_ParseNumber(BSTR s, double* out) {
     errno = 0;
     unsigned long long v = std::strtoull(a.c_str() + 2, &end, base);
     if (*end || errno) return DISP_E_TYPEMISMATCH;
-    // A hexadecimal literal that fits 16 or 32 bits is read as signed.
-    if (v <= 0xFFFF && a.size() <= 6)
-      v = static_cast<unsigned long long>(static_cast<int16_t>(v));
-    else if (v <= 0xFFFFFFFFull)
-      v = static_cast<unsigned long long>(static_cast<int32_t>(v));
-    *out = static_cast<double>(static_cast<long long>(v));
+    if (radix) *radix = base;
+    *out = static_cast<double>(v);
     return S_OK;
   }
   std::string clean;
@@ -303,12 +384,13 @@ std::string VARIANT_FormatDate(double date) {
   int64_t secs = static_cast<int64_t>(VARIANT_Round(frac * 86400.0));
   char buf[64];
   std::string out;
-  if (days != 0 || secs == 0) {
+  // The day 0 (1899-12-30) shows only the time, midnight only the date.
+  if (days != 0) {
     std::snprintf(buf, sizeof buf, "%lld/%lld/%lld", static_cast<long long>(m),
                   static_cast<long long>(d), static_cast<long long>(y));
     out = buf;
   }
-  if (secs != 0) {
+  if (secs != 0 || days == 0) {
     int h = static_cast<int>(secs / 3600), mi = static_cast<int>(secs / 60 % 60),
         se = static_cast<int>(secs % 60);
     std::snprintf(buf, sizeof buf, "%d:%02d:%02d %s", h % 12 == 0 ? 12 : h % 12, mi, se,
@@ -327,6 +409,7 @@ HRESULT VARIANT_ToReal(const Value& v, double* out) {
     case Value::kUInt: *out = static_cast<double>(v.u); return S_OK;
     case Value::kReal: *out = v.r; return S_OK;
     case Value::kCy: *out = static_cast<double>(v.i) / 10000.0; return S_OK;
+    case Value::kDec: *out = DEC_ToReal(v.dec); return S_OK;
     case Value::kStr: {
       if (!v.s) return DISP_E_TYPEMISMATCH;
       HRESULT hr = VARIANT_ParseNumber(v.s, out);
@@ -352,6 +435,19 @@ HRESULT VARIANT_ToInt(const Value& v, int64_t lo, int64_t hi, int64_t* out) {
     return S_OK;
   }
   double r;
+  int radix = 10;
+  if (v.kind == Value::kStr && v.s && SUCCEEDED(VARIANT_ParseNumber(v.s, &r, &radix)) &&
+      radix != 10) {
+    // A hexadecimal or octal integer fills a 16- or 32-bit target's width:
+    // &HFFFF is -1 as a 16-bit integer and 65535 as a 32-bit one.
+    if (hi == INT16_MAX && r <= 0xFFFF)
+      r = static_cast<int16_t>(static_cast<uint16_t>(r));
+    else if (hi == INT32_MAX && r <= 0xFFFFFFFFu)
+      r = static_cast<int32_t>(static_cast<uint32_t>(r));
+    if (r < static_cast<double>(lo) || r > static_cast<double>(hi)) return DISP_E_OVERFLOW;
+    *out = static_cast<int64_t>(r);
+    return S_OK;
+  }
   HRESULT hr = VARIANT_ToReal(v, &r);
   if (FAILED(hr)) return hr;
   if (std::isnan(r)) return DISP_E_OVERFLOW;
@@ -376,6 +472,7 @@ HRESULT VARIANT_ToBstr(const Value& v, USHORT flags, BSTR* out) {
                           : VARIANT_FormatReal(v.r, v.vt == VT_R4 ? 7 : 15);
       break;
     case Value::kCy: a = VARIANT_FormatCy(v.i); break;
+    case Value::kDec: a = DEC_ToText(v.dec); break;
     case Value::kStr:
       *out = v.s ? SysAllocStringByteLen(reinterpret_cast<LPCSTR>(v.s), SysStringByteLen(v.s))
                  : SysAllocStringLen(nullptr, 0);
@@ -414,20 +511,29 @@ HRESULT VARIANT_FromDispatch(VARIANT* dst, IDispatch* disp, USHORT flags, VARTYP
 // Converts src to vt into dst, which the caller has initialised (VT_EMPTY).
 HRESULT VARIANT_Coerce(VARIANT* dst, const VARIANT* src, USHORT flags, VARTYPE vt, int depth) {
   if (src->vt == (VT_BYREF | VT_VARIANT)) {
-    if (!src->pvarVal) return E_INVALIDARG;
+    // One level only: a reference to another VARIANT reference is refused,
+    // so a chain that refers back to itself ends here.
+    if (!src->pvarVal || src->pvarVal->vt == (VT_BYREF | VT_VARIANT)) return E_INVALIDARG;
     return VARIANT_Coerce(dst, src->pvarVal, flags, vt, depth + 1);
   }
   Value v = VARIANT_Read(src);
   if (v.kind == Value::kDisp && vt != VT_DISPATCH && vt != VT_UNKNOWN)
     return VARIANT_FromDispatch(dst, v.disp, flags, vt, depth);
-  if (vt == VT_EMPTY) return S_OK;
-  if (v.kind == Value::kNull) {
-    if (vt != VT_NULL) return DISP_E_TYPEMISMATCH;
+  // NULL becomes nothing but NULL; nothing (EMPTY) may become NULL.
+  if (v.kind == Value::kNull || vt == VT_NULL) {
+    if (vt != VT_NULL || (v.kind != Value::kNull && v.kind != Value::kEmpty))
+      return DISP_E_TYPEMISMATCH;
     dst->vt = VT_NULL;
     return S_OK;
   }
-  if (vt == VT_NULL) return DISP_E_TYPEMISMATCH;
+  if (vt == VT_EMPTY) return S_OK;
   if ((v.vt & VT_ARRAY) && vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+  // A DECIMAL becomes an integer type through its nearest whole number.
+  if (v.kind == Value::kDec && vt != VT_BSTR && vt != VT_BOOL && vt != VT_R4 && vt != VT_R8 &&
+      vt != VT_DATE && vt != VT_CY) {
+    HRESULT hr = DEC_ToInteger(v.dec, &v);
+    if (FAILED(hr)) return hr;
+  }
   HRESULT hr = S_OK;
   int64_t i = 0;
   double r = 0;
@@ -450,7 +556,6 @@ HRESULT VARIANT_Coerce(VARIANT* dst, const VARIANT* src, USHORT flags, VARTYPE v
       break;
     case VT_I4:
     case VT_INT:
-    case VT_ERROR:
       hr = VARIANT_ToInt(v, INT32_MIN, INT32_MAX, &i);
       dst->lVal = static_cast<LONG>(i);
       break;
@@ -527,14 +632,16 @@ HRESULT VARIANT_Coerce(VARIANT* dst, const VARIANT* src, USHORT flags, VARTYPE v
           dst->punkVal = nullptr;
         }
       } else if (v.kind == Value::kUnk) {
+        // A null interface stays null; an object must answer IDispatch.
         IUnknown* p = (src->vt & VT_BYREF) ? *src->ppunkVal : src->punkVal;
-        hr = p ? p->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dst->pdispVal))
-               : DISP_E_TYPEMISMATCH;
-        if (FAILED(hr)) hr = DISP_E_TYPEMISMATCH;
+        dst->pdispVal = nullptr;
+        if (p && FAILED(p->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dst->pdispVal))))
+          hr = DISP_E_TYPEMISMATCH;
       } else {
         hr = DISP_E_TYPEMISMATCH;
       }
       break;
+    case VT_ERROR: return DISP_E_TYPEMISMATCH;
     default: return DISP_E_BADVARTYPE;
   }
   if (SUCCEEDED(hr)) dst->vt = vt;
@@ -608,7 +715,12 @@ WINOLEAUTAPI VariantCopyInd(VARIANT* dst, VARIANTARG* src) {
   if (!dst || !src) return E_INVALIDARG;
   if (!(src->vt & VT_BYREF)) return VariantCopy(dst, src);
   if (!VARIANT_ValidType(src->vt)) return DISP_E_BADVARTYPE;
-  if (src->vt == (VT_BYREF | VT_VARIANT)) return VariantCopyInd(dst, src->pvarVal);
+  if (src->vt == (VT_BYREF | VT_VARIANT)) {
+    // As in the conversions: one level of VARIANT reference, never a chain.
+    VARIANT* inner = src->pvarVal;
+    if (!inner || inner->vt == (VT_BYREF | VT_VARIANT)) return E_INVALIDARG;
+    return VariantCopyInd(dst, inner);
+  }
   VARIANT val;
   val.vt = src->vt & ~VT_BYREF;
   VARTYPE base = val.vt;

@@ -144,5 +144,41 @@ TEST_F(Receive, ErrorsEndWithAMessageAndExitCodeOne) {
   }
 }
 
+// Standard input through a pipe has no size to read ahead: the body is read
+// whole however long it is, and a directory given as the body is an error.
+TEST_F(Receive, PipedBodiesOfAnyLengthAndUnreadableInput) {
+  std::string big(2621440 + 17, '\0');  // past two growths of the first 1 MiB
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 % 251);
+  for (const std::string& content : {std::string("short"), big}) {
+    std::string body =
+        Put("body", FieldPart("n", "v") + FilePart("f", "f.bin", content) + kBodyEnd);
+    TRunResult fromFile = Qrvx("--json " + body);
+    ASSERT_EQ(fromFile.Code, 0);
+    TRunResult piped = RunCommand("cat " + body + " | LANG=C.UTF-8 " + std::string(QRVX_CLI) +
+                                  " receive --json -");
+    EXPECT_EQ(piped.Code, 0);
+    EXPECT_EQ(piped.Out, fromFile.Out);
+    json doc = json::parse(piped.Out);
+    EXPECT_EQ(doc["files"][0]["size"], content.size());
+    EXPECT_EQ(doc["variables"][0]["value"], "v");
+  }
+  TRunResult r = Qrvx(dir.Path.string() + " 2>&1");
+  EXPECT_EQ(r.Code, 1);
+  EXPECT_NE(r.Out.find("qrvx: cannot read " + dir.Path.string()), std::string::npos) << r.Out;
+}
+
+// Date columns are given as ISO dates, in both forms of output.
+TEST_F(Receive, TableDatesAreIsoDates) {
+  std::string table = DbfTable({{"WHEN", 'D', 8, 0}, {"N", 'N', 3, 0}},
+                               {" 20240131  1", " 19991231  2", "           3"});
+  std::string body = Put("body", FilePart("t", "days.dbf", table) + kBodyEnd);
+  json doc = json::parse(Qrvx("--json --dbf " + body).Out);
+  EXPECT_EQ(doc["tables"][0]["rows"],
+            json::parse(R"([["2024-01-31",1.0],["1999-12-31",2.0],[null,3.0]])"))
+      << doc.dump();
+  TRunResult text = Qrvx("--dbf " + body);
+  EXPECT_NE(text.Out.find("    [\"2024-01-31\",1.0]\n"), std::string::npos) << text.Out;
+}
+
 }  // namespace
 #endif

@@ -101,28 +101,18 @@ VARIANT Index(LONG i) {
 
 }  // namespace
 
+// A table cell: the member gives text, numbers, dates, logical values, or
+// NULL for an empty field.
 nlohmann::ordered_json VariantToJson(const VARIANT& v) {
   switch (v.vt) {
-    case VT_EMPTY:
-    case VT_NULL: return nullptr;
     case VT_BSTR: {
       BSTR copy = SysAllocStringLen(v.bstrVal, SysStringLen(v.bstrVal));
       return TakeUtf8(copy);
     }
     case VT_BOOL: return v.boolVal != 0;
     case VT_DATE: return DateText(v.date);
-    case VT_I2: return v.iVal;
-    case VT_I4: return v.lVal;
-    case VT_UI1: return v.bVal;
-    case VT_R4: return v.fltVal;
     case VT_R8: return v.dblVal;
-    case VT_CY: return static_cast<double>(v.cyVal.int64) / 10000.0;
-    default: {
-      VARIANT text;
-      VariantInit(&text);
-      if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&v), 0, VT_BSTR))) return nullptr;
-      return TakeUtf8(text.bstrVal);
-    }
+    default: return nullptr;
   }
 }
 
