@@ -67,3 +67,31 @@ TEST(Modules, StandInRefusals) {
   EXPECT_EQ(GetShortPathNameA(nullptr, buf, sizeof buf), 0u);
 }
 #endif
+
+#ifndef _WIN32
+// The stand-in's drives: any existing directory is the root of a fixed
+// drive without a label; a test may make one letter a removable drive with
+// a label.
+TEST(Modules, DrivesAndVolumeLabels) {
+  EXPECT_EQ(GetDriveTypeA("/tmp"), static_cast<UINT>(DRIVE_FIXED));
+  EXPECT_EQ(GetDriveTypeA(nullptr), static_cast<UINT>(DRIVE_FIXED));
+  EXPECT_EQ(GetDriveTypeA("/no/such/root"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+  EXPECT_EQ(GetDriveTypeA("/proc/self/exe"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));  // a file
+  char label[8] = "x", fs[8] = "x";
+  SetLastError(0);
+  EXPECT_FALSE(
+      GetVolumeInformationA("/tmp", label, sizeof label, nullptr, nullptr, nullptr, fs, sizeof fs));
+  EXPECT_EQ(GetLastError(), 50u);  // ERROR_NOT_SUPPORTED
+  EXPECT_STREQ(label, "");
+  EXPECT_STREQ(fs, "");
+
+  QrvxSetRemovableDrive('b', "A LONG LABEL");
+  EXPECT_EQ(GetDriveTypeA("B:\\"), static_cast<UINT>(DRIVE_REMOVABLE));
+  EXPECT_EQ(GetDriveTypeA("b:"), static_cast<UINT>(DRIVE_REMOVABLE));
+  ASSERT_TRUE(
+      GetVolumeInformationA("b:\\", label, sizeof label, nullptr, nullptr, nullptr, fs, sizeof fs));
+  EXPECT_STREQ(label, "A LONG ");  // cut to the buffer
+  QrvxSetRemovableDrive(0, nullptr);
+  EXPECT_NE(GetDriveTypeA("B:\\"), static_cast<UINT>(DRIVE_REMOVABLE));
+}
+#endif

@@ -14,6 +14,8 @@
 
 #include "receiver/ComServ.h"
 #include "receiver/IAcceptor.h"
+#include "receiver/SafeCall.h"
+#include "support/Automation.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -184,6 +186,26 @@ TEST_F(Factory, ErrorObjectThatCannotBeCompleted) {
   info = reinterpret_cast<IErrorInfo*>(&info);
   EXPECT_EQ(GetErrorInfo(0, &info), S_FALSE);
   EXPECT_EQ(info, nullptr);
+}
+
+// What a member's body raises becomes its result: a system error keeps its
+// code, anything else is E_UNEXPECTED; either way the error object names
+// the class as its source.
+TEST_F(Factory, AnythingRaisedBecomesAnAutomationError) {
+  TComServer server(Lib);
+  TAutoObjectFactory factory(&server, CLSID_Acceptor, ciMultiInstance, tmApartment);
+  EXPECT_EQ(SafeCall([] {}), S_OK);
+  EXPECT_EQ(SafeCall([] { throw EOleSysError("denied", E_ACCESSDENIED); }), E_ACCESSDENIED);
+  EXPECT_EQ(SafeCall([] { throw 42; }), E_UNEXPECTED);
+  IErrorInfo* info = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+  ASSERT_NE(info, nullptr);
+  BSTR source = nullptr, description = nullptr;
+  EXPECT_EQ(info->GetSource(&source), S_OK);
+  EXPECT_EQ(TakeAnsi(source), "QRVX.Acceptor");
+  info->GetDescription(&description);
+  EXPECT_EQ(TakeAnsi(description), "");
+  info->Release();
 }
 
 // A library whose path has a space is registered under a path that names
