@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,68 @@ TEST_F(Identity, TheTypeLibraryCarriesTheIdentity) {
   ASSERT_EQ(lib->GetTypeInfoOfGuid(kCLSID_Acceptor, &coclass), S_OK);
   EXPECT_EQ(Name(coclass, MEMBERID_NIL), "Acceptor");
   coclass->Release();
+  lib->Release();
+}
+
+// The library and its descriptions answer what they hold and refuse
+// indexes, identifiers and interfaces they do not have.
+TEST_F(Identity, QueriesBeyondTheTypeInformationAreRefused) {
+  ITypeLib* lib = nullptr;
+  UINT index = 0;
+  ASSERT_EQ(Dispatch->GetContainingTypeLib(&lib, &index), S_OK);
+  const UINT count = lib->GetTypeInfoCount();
+  std::vector<std::string> names;
+  for (UINT i = 0; i < count; ++i) {
+    TYPEKIND kind = TKIND_MAX;
+    EXPECT_EQ(lib->GetTypeInfoType(i, &kind), S_OK);
+    BSTR name = nullptr;
+    ASSERT_EQ(lib->GetDocumentation(static_cast<INT>(i), &name, nullptr, nullptr, nullptr), S_OK);
+    names.push_back(TakeAnsi(name));
+    if (names.back() == "Acceptor") {
+      EXPECT_EQ(kind, TKIND_COCLASS);
+    }
+  }
+  EXPECT_NE(std::find(names.begin(), names.end(), "Acceptor"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "IAcceptor"), names.end());
+  TYPEKIND kind;
+  EXPECT_EQ(lib->GetTypeInfoType(count, &kind), TYPE_E_ELEMENTNOTFOUND);
+  BSTR name = nullptr;
+  EXPECT_EQ(lib->GetDocumentation(static_cast<INT>(count), &name, nullptr, nullptr, nullptr),
+            TYPE_E_ELEMENTNOTFOUND);
+  ITypeInfo* info = nullptr;
+  EXPECT_EQ(lib->GetTypeInfo(count, &info), TYPE_E_ELEMENTNOTFOUND);
+  EXPECT_EQ(lib->GetTypeInfoOfGuid(IID_IClassFactory, &info), TYPE_E_ELEMENTNOTFOUND);
+  void* p = nullptr;
+  ASSERT_EQ(lib->QueryInterface(IID_ITypeLib, &p), S_OK);
+  static_cast<ITypeLib*>(p)->Release();
+  EXPECT_EQ(lib->QueryInterface(IID_IDispatch, &p), E_NOINTERFACE);
+  ASSERT_EQ(Dispatch->QueryInterface(IID_ITypeInfo, &p), S_OK);
+  static_cast<ITypeInfo*>(p)->Release();
+  EXPECT_EQ(Dispatch->QueryInterface(IID_ITypeLib, &p), E_NOINTERFACE);
+
+  // The interface has no implemented interfaces of its own to refer to,
+  // and no member with an unknown identifier or an index past the last.
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(Vtable->GetTypeAttr(&attr), S_OK);
+  const UINT funcs = attr->cFuncs;
+  Vtable->ReleaseTypeAttr(attr);
+  FUNCDESC* f = nullptr;
+  EXPECT_EQ(Vtable->GetFuncDesc(funcs, &f), TYPE_E_ELEMENTNOTFOUND);
+  EXPECT_EQ(Vtable->GetDocumentation(0x7777, &name, nullptr, nullptr, nullptr),
+            TYPE_E_ELEMENTNOTFOUND);
+  BSTR names8[8];
+  UINT got = 0;
+  EXPECT_EQ(Vtable->GetNames(0x7777, names8, 8, &got), TYPE_E_ELEMENTNOTFOUND);
+  EXPECT_EQ(got, 0u);
+  // Parameter names map to their positions; an unknown one is refused.
+  BSTR ask[3] = {AnsiBstr("FileRead"), AnsiBstr("Size"), AnsiBstr("Nothing")};
+  MEMBERID ids[3] = {};
+  EXPECT_EQ(Dispatch->GetIDsOfNames(ask, 2, ids), S_OK);
+  EXPECT_EQ(ids[1], 2);
+  EXPECT_EQ(Dispatch->GetIDsOfNames(ask, 3, ids), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(ids[2], DISPID_UNKNOWN);
+  EXPECT_EQ(Dispatch->GetIDsOfNames(ask + 2, 1, ids), DISP_E_UNKNOWNNAME);
+  for (BSTR b : ask) SysFreeString(b);
   lib->Release();
 }
 
