@@ -171,7 +171,7 @@ void TUnZip::ClearArchive() {
   FEnd.SetDefaults();
   FRebuilt = false;
   FTimeStamp = 0;
-  FVolumeKind = 0;
+  FVolumeKind = vkSingle;
   if (!FIsCallerStream) FZipName.clear();
 }
 
@@ -184,7 +184,7 @@ TStream* TUnZip::RequestDisk(int disk) {
   std::string name = FZipName;
   for (;;) {
     OnGetNextDisk(this, disk, name);
-    if (FVolumeKind == 1 && !name.empty()) {
+    if (FVolumeKind == vkRemovable && !name.empty()) {
       std::string label = VolumeLabel(UpperAscii(LeftStr(FZipName, 3)));
       if (RightStr(LeftStr(label, 11), 3) != Format("%3.3d", disk)) continue;
     }
@@ -205,13 +205,13 @@ void TUnZip::LoadDirectory() {
   FreeDirectory();
   FEnd.SetDefaults();
   FRebuilt = false;
-  FVolumeKind = 0;
+  FVolumeKind = vkSingle;
   if (FEnd.LocateEndCentral(*FArchive)) {
     FCurrentDisk = FEnd.ThisDisk;
     if (FEnd.ThisDisk != 0) {
       bool removable = FZipName.size() >= 2 && FZipName[1] == ':' &&
                        GetDriveTypeA(UpperAscii(LeftStr(FZipName, 3)).c_str()) == DRIVE_REMOVABLE;
-      FVolumeKind = removable ? 1 : 2;
+      FVolumeKind = removable ? vkRemovable : vkSplit;
     }
     if (FEnd.CentralDisk != FCurrentDisk) RequestDisk(FEnd.CentralDisk + 1);
     FArchive->Seek(FEnd.CentralOffset, soFromBeginning);
@@ -236,7 +236,7 @@ void TUnZip::LoadDirectory() {
   }
 
   TNextVolume next;
-  if (!FRebuilt && FVolumeKind != 0)
+  if (!FRebuilt && FVolumeKind != vkSingle)
     next = [this]() -> TStream* {
       // No volume follows the one holding the end record.
       return FCurrentDisk >= FEnd.ThisDisk ? nullptr : RequestDisk(FCurrentDisk + 2);
