@@ -199,7 +199,7 @@ void TAcceptor::Intake(const VARIANT& argument, std::shared_ptr<uint8_t[]>* body
   body->reset();
   *size = 0;
   const VARIANT& request = RequestValue(argument);
-  if ((request.vt & 0x2011) == 0x2011) {
+  if ((request.vt & (VT_ARRAY | VT_UI1)) == (VT_ARRAY | VT_UI1)) {
     SAFEARRAY* psa =
         (request.vt & VT_BYREF) ? (request.pparray ? *request.pparray : nullptr) : request.parray;
     if (!psa || SafeArrayGetDim(psa) < 1) return;

@@ -1,6 +1,5 @@
 #include "receiver/ComServ.h"
 
-#include <cstring>
 #include <string>
 
 #include "common/ServerMessageBox.h"
@@ -381,7 +380,7 @@ TAutoAcceptor::TAutoAcceptor(TAutoObjectFactory* factory, IUnknown* controller)
   // Held at 1 while being built, so that calls made during construction
   // cannot free it.
   FRefCount = 1;
-  if (!FNonCountedObject) factory->Server()->CountObject(true);
+  factory->Server()->CountObject(true);
   FRefCount = 0;
 }
 
@@ -392,7 +391,7 @@ TAutoAcceptor::~TAutoAcceptor() {
     ClearAll();
   } catch (...) {
   }
-  if (!FNonCountedObject) FFactory->Server()->CountObject(false);
+  FFactory->Server()->CountObject(false);
   if (FRefCount > 0) CoDisconnectObject(static_cast<IAcceptor*>(this), 0);
 }
 
