@@ -118,15 +118,15 @@ bool MatchLimited(const std::string& pattern, const std::string& text, int64_t* 
     }
     if (m == mInvalid) break;
     if (m == mStar) {
-      bool short_ = false;
-      for (++p; p < pe && (*p == '*' || *p == '?') && !short_; ++p) {
+      bool starved = false;
+      for (++p; p < pe && (*p == '*' || *p == '?') && !starved; ++p) {
         if (*p != '?') continue;
         if (t >= te)
-          short_ = true;  // a "?" after the star finds no character
+          starved = true;  // a "?" after the star finds no character
         else
           ++t;
       }
-      if (short_) break;
+      if (starved) break;
       if (p >= pe) {
         *steps -= used;
         return true;

@@ -4,7 +4,6 @@
 #include "unzip/UnZip.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 #include "common/ScopeExit.h"

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <vector>
 
 #include "posix_path.h"

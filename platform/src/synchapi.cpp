@@ -3,7 +3,6 @@
 // Waiters yield the processor: the locks guard short lists only.
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <thread>
 

@@ -21,7 +21,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -268,19 +267,19 @@ std::string Numbered(const std::string& name, int n) {
 // called, whatever was placed is removed again.
 class UploadDir {
  public:
-  explicit UploadDir(std::string dir) : dir_(std::move(dir)) {}
+  explicit UploadDir(std::string dir) : FDir(std::move(dir)) {}
   UploadDir(const UploadDir&) = delete;
   UploadDir& operator=(const UploadDir&) = delete;
   ~UploadDir() {
-    if (committed_) return;
-    for (const std::string& p : placed_) unlink(p.c_str());
+    if (FCommitted) return;
+    for (const std::string& p : FPlaced) unlink(p.c_str());
   }
 
   // Whether a file can be created here at all (checked before the body is read).
   void Check() const {
     struct stat st;
-    if (dir_.empty()) throw HttpError{500, "No upload directory is configured (QRVX_UPLOAD_DIR)."};
-    if (stat(dir_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (FDir.empty()) throw HttpError{500, "No upload directory is configured (QRVX_UPLOAD_DIR)."};
+    if (stat(FDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
       throw HttpError{500, "The upload directory does not exist."};
     std::string probe = Temporary();
     unlink(probe.c_str());
@@ -301,9 +300,9 @@ class UploadDir {
       throw HttpError{500, "A received file could not be written to the upload directory."};
     }
     for (int n = 0; n < kNameTries; ++n) {
-      std::string path = dir_ + "/" + Numbered(name, n);
+      std::string path = FDir + "/" + Numbered(name, n);
       if (Place(tmp, path)) {
-        placed_.push_back(path);
+        FPlaced.push_back(path);
         return path;
       }
       if (errno != EEXIST) break;
@@ -312,12 +311,12 @@ class UploadDir {
     throw HttpError{500, "A received file could not be given a name in the upload directory."};
   }
 
-  void Commit() { committed_ = true; }
+  void Commit() { FCommitted = true; }
 
  private:
   // A fresh, empty file of a unique hidden name.
   std::string Temporary() const {
-    std::string t = dir_ + "/.qrvx-XXXXXX";
+    std::string t = FDir + "/.qrvx-XXXXXX";
     int fd = mkstemp(t.data());
     if (fd < 0) throw HttpError{500, "The upload directory cannot be written."};
     // mkstemp makes it private; a saved file gets the usual mode.
@@ -339,9 +338,9 @@ class UploadDir {
     return true;
   }
 
-  std::string dir_;
-  std::vector<std::string> placed_;
-  bool committed_ = false;
+  std::string FDir;
+  std::vector<std::string> FPlaced;
+  bool FCommitted = false;
 };
 
 std::string CellText(const nlohmann::ordered_json& v) {
