@@ -122,6 +122,21 @@ void TMemoryStream::Reserve(int64_t capacity) {
   FCapacity = cap;
 }
 
+void TMemoryStream::ShrinkToFit() {
+  if (!FCapacity || FCapacity == FSize) return;
+  if (FSize == 0) {
+    std::free(FMemory);
+    FMemory = nullptr;
+    FCapacity = 0;
+    return;
+  }
+  // Shrinking in place may still fail; the larger block then stays.
+  if (auto* p = static_cast<uint8_t*>(std::realloc(FMemory, static_cast<size_t>(FSize)))) {
+    FMemory = p;
+    FCapacity = FSize;
+  }
+}
+
 uint8_t* TMemoryStream::MutableMemory() {
   if (IsView()) Reserve(FSize);
   return FMemory;

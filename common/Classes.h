@@ -134,6 +134,10 @@ class TMemoryStream : public TStream {
   // Takes the bytes of s as the whole content, positioned at 0.
   void Assign(const void* data, int64_t size);
   bool IsView() const { return FMemory && FCapacity == 0; }
+  // Gives back what growth reserved beyond the size, for a buffer that is
+  // done growing; a view stays as it is.
+  void ShrinkToFit();
+  int64_t Capacity() const { return FCapacity; }
 
  private:
   void Reserve(int64_t capacity);

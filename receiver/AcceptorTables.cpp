@@ -60,28 +60,31 @@ class EArchiveLimit : public Exception {
   using Exception::Exception;
 };
 
-// The sink of one entry: appends to a memory buffer while the archive's
-// allowance of unpacked bytes lasts, and fails the intake past it.
+// The sink of an entry whose declared size exceeds what the archive may
+// still unpack: appends to a memory buffer while the allowance lasts, and
+// fails the intake past it. (An entry that declares a size within the
+// allowance writes straight to its buffer: the component itself fails output
+// beyond the declared size.)
 class TAllowanceSink : public TStream {
  public:
   TAllowanceSink(TMemoryStream& buffer, int64_t allowance)
-      : buffer_(buffer), allowance_(allowance) {}
-  int32_t Read(void* data, int32_t count) override { return buffer_.Read(data, count); }
+      : FBuffer(buffer), FAllowance(allowance) {}
+  int32_t Read(void* data, int32_t count) override { return FBuffer.Read(data, count); }
   int32_t Write(const void* data, int32_t count) override {
-    if (count > 0 && buffer_.GetPosition() + count > allowance_)
+    if (count > 0 && FBuffer.GetPosition() + count > FAllowance)
       throw EArchiveLimit("Archive unpacks to more than its limit");
-    return buffer_.Write(data, count);
+    return FBuffer.Write(data, count);
   }
-  int64_t Seek(int64_t offset, int origin) override { return buffer_.Seek(offset, origin); }
-  int64_t GetSize() override { return buffer_.GetSize(); }
+  int64_t Seek(int64_t offset, int origin) override { return FBuffer.Seek(offset, origin); }
+  int64_t GetSize() override { return FBuffer.GetSize(); }
   void SetSize(int64_t size) override {
-    if (size > allowance_) throw EArchiveLimit("Archive unpacks to more than its limit");
-    buffer_.SetSize(size);
+    if (size > FAllowance) throw EArchiveLimit("Archive unpacks to more than its limit");
+    FBuffer.SetSize(size);
   }
 
  private:
-  TMemoryStream& buffer_;
-  int64_t allowance_;
+  TMemoryStream& FBuffer;
+  int64_t FAllowance;
 };
 
 }  // namespace
@@ -106,9 +109,15 @@ void TAcceptor::ExpandArchive(TMemoryStream& archive, const std::string& varName
     if (only == -3) throw EArchiveLimit("Archive names take too long to match");
     if (only != j) continue;
     auto entry = std::make_unique<TMemoryStream>();
-    TAllowanceSink sink(*entry, allowance);
-    if (zip.ExtractIndexToStream(&sink, j) != 1) continue;
+    const int64_t declared = zip.Entry(j).UnpackedSize;
+    if (declared >= 0 && declared <= allowance) {
+      if (zip.ExtractIndexToStream(entry.get(), j) != 1) continue;
+    } else {
+      TAllowanceSink sink(*entry, allowance);
+      if (zip.ExtractIndexToStream(&sink, j) != 1) continue;
+    }
     allowance -= entry->GetSize();
+    entry->ShrinkToFit();  // many small entries must not each keep a growth block
     AddFile(varName, n, std::move(entry));
   }
 }

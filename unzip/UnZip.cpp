@@ -333,12 +333,11 @@ int TUnZip::SingleSelection(const std::string& pattern, int64_t* work) {
     auto byHead = Beginning(FByHead, head);
     auto byTail = Beginning(FByTail, tail);
     auto range = byHead.second - byHead.first <= byTail.second - byTail.first ? byHead : byTail;
-    // Matches in index order, as a run would meet them.
-    std::vector<int> candidates;
-    for (auto it = range.first; it != range.second; ++it) candidates.push_back(it->second);
-    std::sort(candidates.begin(), candidates.end());
-    for (int i : candidates)
-      if (!consider(i)) break;
+    // Only whether one entry or more match counts, so the candidates are
+    // taken in the index's order and the walk ends at the second match: a
+    // name that selects many entries costs two candidates, not all of them.
+    for (auto it = range.first; it != range.second; ++it)
+      if (!consider(it->second)) break;
   }
   if (found == -2) return -2;
   return *work < 0 ? -3 : found;

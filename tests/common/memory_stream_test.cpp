@@ -36,3 +36,33 @@ TEST(MemoryStream, GrowingAViewKeepsItsBytesAndZeroFills) {
   EXPECT_EQ(std::memcmp(s.Memory(), text, 6), 0);
   EXPECT_EQ(s.Memory()[19999], 0);
 }
+
+// A buffer done growing gives back its growth block and keeps working; a
+// view and an emptied buffer are left sound.
+TEST(MemoryStream, ShrinkToFitKeepsTheBytesAndTheStreamUsable) {
+  TMemoryStream s;
+  s.Write("x", 1);
+  EXPECT_GT(s.Capacity(), 1);
+  s.ShrinkToFit();
+  EXPECT_EQ(s.Capacity(), 1);
+  ASSERT_EQ(s.GetSize(), 1);
+  EXPECT_EQ(s.Memory()[0], 'x');
+  s.Write("yz", 2);
+  ASSERT_EQ(s.GetSize(), 3);
+  EXPECT_EQ(std::memcmp(s.Memory(), "xyz", 3), 0);
+
+  s.SetSize(0);
+  s.ShrinkToFit();
+  EXPECT_EQ(s.Capacity(), 0);
+  EXPECT_FALSE(s.IsView());
+  s.Seek(0, soFromBeginning);
+  s.Write("q", 1);
+  EXPECT_EQ(s.Memory()[0], 'q');
+
+  const char text[] = "view";
+  TMemoryStream v;
+  v.SetPointer(text, 4);
+  v.ShrinkToFit();
+  EXPECT_TRUE(v.IsView());
+  EXPECT_EQ(v.Memory(), reinterpret_cast<const uint8_t*>(text));
+}

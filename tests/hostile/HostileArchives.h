@@ -209,6 +209,15 @@ inline std::string ManyWildcardNames(int count = 30000) {
   return Zip(entries);
 }
 
+// count entries all named "*": each name, as a pattern, has every entry as
+// a candidate (no literal head or tail narrows them) and selects the first
+// two it meets.
+inline std::string ManyStarNames(int count = 13000) {
+  std::vector<TEntry> entries;
+  for (int i = 0; i < count; ++i) entries.push_back(Stored("*", "s"));
+  return Zip(entries);
+}
+
 // Eight entries of 104,857,393 zero bytes each, deflated about 1000 to 1.
 constexpr uint32_t kZeroRuns = 406424;
 constexpr uint64_t kZeroBytes = 1 + 258ull * kZeroRuns;

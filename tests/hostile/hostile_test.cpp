@@ -111,6 +111,37 @@ TEST(HostileArchive, ThirtyThousandWildcardNamesEachSelectOnlyThemselves) {
   EXPECT_EQ(r.Vars, kAfter);
 }
 
+TEST(HostileArchive, NamesThatSelectEveryEntryReceiveNothing) {
+  // 13,000 entries named "*": each name selects them all, so none is
+  // received; each look-up ends at its second match.
+  Received r = Post(hostile::ManyStarNames(13000));
+  EXPECT_EQ(r.Names, std::vector<std::string>{"upload.zip"});
+  EXPECT_EQ(r.Vars, kAfter);
+}
+
+TEST(HostileArchive, NamesThatTakeTooLongToMatchStopTheRequest) {
+  // Every name "*NNNN*z" has every entry as a candidate and selects only
+  // itself, so each look-up walks them all: the matching allowance runs out
+  // part-way, intake stops as at a damaged archive, and what was received
+  // before stays.
+  constexpr int kCount = 6000;
+  std::vector<hostile::TEntry> entries;
+  char name[16];
+  for (int i = 0; i < kCount; ++i) {
+    std::snprintf(name, sizeof name, "*%04d*z", i);
+    entries.push_back(hostile::Stored(name, name));
+  }
+  Received r = Post(hostile::Zip(entries));
+  ASSERT_GT(r.Names.size(), 2u);
+  EXPECT_LT(r.Names.size(), size_t(kCount) + 1);
+  for (size_t i = 1; i < r.Names.size(); ++i) {
+    std::snprintf(name, sizeof name, "*%04d*z", int(i - 1));
+    ASSERT_EQ(r.Names[i], name);
+    ASSERT_EQ(r.Data[i], name);
+  }
+  EXPECT_TRUE(r.Vars.empty());
+}
+
 TEST(HostileArchive, UnpackingPastTheAllowanceStopsTheRequest) {
   // Each entry unpacks to 100 MB, more than 100 times the archive plus 1 MiB:
   // intake stops at the first as at a damaged archive, so the field after the
