@@ -54,10 +54,6 @@ std::string ShortPathIfSpaced(const std::string& path) {
   return std::string(buf, n);
 }
 
-BSTR AnsiToOle(const std::string& s) {
-  return AnsiToBstr(s);
-}
-
 }  // namespace
 
 std::string GUIDToString(REFGUID g) {
@@ -86,7 +82,7 @@ std::string TComServer::ModuleFileName() const {
 
 ITypeLib* TComServer::GetTypeLib() {
   if (!FTypeLib) {
-    BSTR name = AnsiToOle(ModuleFileName());
+    BSTR name = AnsiToBstr(ModuleFileName());
     HRESULT hr = LoadTypeLib(name, &FTypeLib);
     SysFreeString(name);
     if (FAILED(hr)) {
@@ -129,8 +125,8 @@ void TComServer::UpdateRegistry(bool Register) {
     if (FTypeLib) {
       std::string file = ModuleFileName();
       std::string dir = file.substr(0, file.find_last_of("\\/") + 1);
-      BSTR wfile = AnsiToOle(file);
-      BSTR wdir = AnsiToOle(dir);
+      BSTR wfile = AnsiToBstr(file);
+      BSTR wdir = AnsiToBstr(dir);
       HRESULT hr = RegisterTypeLib(FTypeLib, wfile, wdir);
       SysFreeString(wfile);
       SysFreeString(wdir);
@@ -499,20 +495,20 @@ HRESULT InstallErrorInfo(ICreateErrorInfo* create, const std::exception* e) {
   if (factory) {
     std::string progID = factory->ProgID();
     if (!progID.empty()) {
-      BSTR s = AnsiToOle(progID);
+      BSTR s = AnsiToBstr(progID);
       create->SetSource(s);
       SysFreeString(s);
     }
     const std::string& help = factory->Server()->HelpFileName();
     if (!help.empty()) {
-      BSTR s = AnsiToOle(help);
+      BSTR s = AnsiToBstr(help);
       create->SetHelpFile(s);
       SysFreeString(s);
     }
   }
   HRESULT result = E_UNEXPECTED;
   if (e) {
-    BSTR s = AnsiToOle(e->what());
+    BSTR s = AnsiToBstr(e->what());
     create->SetDescription(s);
     SysFreeString(s);
     create->SetHelpContext(0);

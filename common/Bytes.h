@@ -1,0 +1,42 @@
+// Little-endian integers in byte buffers: the byte order of every binary
+// format read and written here (ZIP records, dBase headers, the deflate bit
+// stream). The pointer may have any alignment; the copies through memcpy
+// become single loads and stores.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+inline uint16_t GetLE16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+inline uint32_t GetLE32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap32(v);
+#endif
+  return v;
+}
+
+inline uint64_t GetLE64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap64(v);
+#endif
+  return v;
+}
+
+inline void PutLE16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+inline void PutLE32(uint8_t* p, uint32_t v) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap32(v);
+#endif
+  std::memcpy(p, &v, 4);
+}
