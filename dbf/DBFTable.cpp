@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "common/Bytes.h"
+#include "common/ScopeExit.h"
 #include "dbf/DBF.h"
 
 namespace {
@@ -218,29 +219,26 @@ void TDBF::Close() {
   Fire(BeforeClose);
   FState = dsBrowse;  // an unposted edit is dropped
   {
-    struct Cleanup {
-      TDBF& t;
-      ~Cleanup() {
-        t.FFields.Clear();
-        t.FDefField.clear();
-        t.FOffsets.clear();
-        t.FLengths.clear();
-        t.FDecimals.clear();
-        t.FColumnTypes.clear();
-        t.FCurrent = -1;
-        t.FHasRecord = false;
-        t.FEOF = t.FBOF = true;
-        t.FState = dsInactive;
-        t.FOwnMemo.reset();
-        t.FOwnTable.reset();
-        if (!t.FKeepStreams) {
-          if (t.FSuppliedMemo != t.FSuppliedTable) delete t.FSuppliedMemo;
-          delete t.FSuppliedTable;
-          t.FSuppliedTable = t.FSuppliedMemo = nullptr;
-        }
-        t.FTable = t.FMemo = nullptr;
+    TScopeExit cleanup([this] {
+      FFields.Clear();
+      FDefField.clear();
+      FOffsets.clear();
+      FLengths.clear();
+      FDecimals.clear();
+      FColumnTypes.clear();
+      FCurrent = -1;
+      FHasRecord = false;
+      FEOF = FBOF = true;
+      FState = dsInactive;
+      FOwnMemo.reset();
+      FOwnTable.reset();
+      if (!FKeepStreams) {
+        if (FSuppliedMemo != FSuppliedTable) delete FSuppliedMemo;
+        delete FSuppliedTable;
+        FSuppliedTable = FSuppliedMemo = nullptr;
       }
-    } cleanup{*this};
+      FTable = FMemo = nullptr;
+    });
     // dBase header bytes 4-7 and 10-11: only the record count and length change.
     if (!FReadOnly && (static_cast<int32_t>(GetLE32(FHeader + 4)) != FRecordCount ||
                        (FHeader[10] | FHeader[11]) == 0)) {
@@ -313,10 +311,7 @@ TDBF::TGetResult TDBF::GetRecord(TRecordBuffer& buf, TGetMode mode, bool check) 
         buf.Index = FCurrent;
         if (OnCalcFields) {
           FReadBuffer = &buf;
-          struct Restore {
-            const TRecordBuffer*& p;
-            ~Restore() { p = nullptr; }
-          } restore{FReadBuffer};
+          TScopeExit restore([this] { FReadBuffer = nullptr; });
           OnCalcFields(*this);
         }
       } else if (result == grError && check) {

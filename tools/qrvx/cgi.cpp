@@ -28,6 +28,7 @@
 #include "automation_text.h"
 #include "commands.h"
 #include "common/Ascii.h"
+#include "common/AutoHolders.h"
 #include "receiver/Acceptors.h"
 
 namespace {
@@ -286,10 +287,8 @@ class UploadDir {
     VARIANT id;
     id.vt = VT_I4;
     id.lVal = i;
-    BSTR target = AnsiToBstr(tmp);
     VARIANT_BOOL ok = VARIANT_FALSE;
-    acc.FileSaveTo(id, target, &ok);
-    SysFreeString(target);
+    acc.FileSaveTo(id, TBstr(AnsiToBstr(tmp)).Get(), &ok);
     if (!ok) {
       unlink(tmp.c_str());
       throw HttpError{500, "A received file could not be written to the upload directory."};
