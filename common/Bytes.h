@@ -1,7 +1,7 @@
 // Little-endian integers in byte buffers: the byte order of every binary
 // format read and written here (ZIP records, dBase headers, the deflate bit
-// stream). The pointer may have any alignment; the copies through memcpy
-// become single loads and stores.
+// stream). The pointer may have any alignment; compilers turn the byte-wise
+// forms into single loads and stores.
 #pragma once
 
 #include <cstdint>
@@ -12,12 +12,7 @@ inline uint16_t GetLE16(const uint8_t* p) {
 }
 
 inline uint32_t GetLE32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap32(v);
-#endif
-  return v;
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 inline uint64_t GetLE64(const uint8_t* p) {
@@ -35,8 +30,6 @@ inline void PutLE16(uint8_t* p, uint16_t v) {
 }
 
 inline void PutLE32(uint8_t* p, uint32_t v) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap32(v);
-#endif
-  std::memcpy(p, &v, 4);
+  PutLE16(p, static_cast<uint16_t>(v));
+  PutLE16(p + 2, static_cast<uint16_t>(v >> 16));
 }
