@@ -6,16 +6,13 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
+#include "common/Ascii.h"
 #include "common/Trim.h"
 #include "mime/MIMELib.h"
 
 namespace {
-
-void AsciiLower(std::string& s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-}
 
 // The remaining text R of a body, read from its front.
 class Remaining {
@@ -97,7 +94,7 @@ class Remaining {
 // One header line, unfolded and lower-cased with the ASCII rule.
 std::string ReadHeaderLine(Remaining& r) {
   std::string h(r.ReadLine());
-  AsciiLower(h);
+  h = LowerAscii(std::move(h));
   if (h.empty()) return h;
   while (!r.Empty() && !r.StartsWithCrLf() && IsBlankByte(r.Front())) {
     std::string_view next = r.ReadLine();
@@ -106,8 +103,7 @@ std::string ReadHeaderLine(Remaining& r) {
     h.push_back(' ');
     size_t at = h.size();
     h.append(next.substr(k));
-    for (size_t i = at; i < h.size(); ++i)
-      if (h[i] >= 'A' && h[i] <= 'Z') h[i] = static_cast<char>(h[i] + 32);
+    for (size_t i = at; i < h.size(); ++i) h[i] = LowerAscii(h[i]);
   }
   return h;
 }
@@ -122,7 +118,7 @@ void SplitHeader(std::string_view line, std::string* name, std::string* value) {
     return;
   }
   name->assign(line.substr(0, colon));
-  AsciiLower(*name);
+  *name = LowerAscii(std::move(*name));
   value->assign(TrimBlanks(line.substr(colon + 1)));
 }
 

@@ -38,7 +38,6 @@
 namespace {
 
 // RFC 1951 3.2.5 and 3.2.7: the format's limits.
-constexpr unsigned kWindowSize = 32768;
 constexpr unsigned kMaxMatch = 258;
 constexpr unsigned kMaxCodeLength = 15;  // longest literal/length or distance code
 constexpr unsigned kMaxLengthExtra = 5;
@@ -365,7 +364,7 @@ enum class TLoopExit { Margin, EndOfBlock, BadData, FarMatch };
   TLoopExit exit = TLoopExit::Margin;
 
   while (pEnd - p >= kFastInputMargin && pos <= last) {
-    buf |= LoadLE64(p) << cnt;
+    buf |= GetLE64(p) << cnt;
     p += (63 - cnt) >> 3;
     cnt |= kRefillBits;
 
@@ -382,7 +381,7 @@ enum class TLoopExit { Margin, EndOfBlock, BadData, FarMatch };
       if (e.Op == opLiteral) continue;
       // Bits for the match: the refill keeps the bits below cnt, so the
       // code looked up stays where it is.
-      buf |= LoadLE64(p) << cnt;
+      buf |= GetLE64(p) << cnt;
       p += (63 - cnt) >> 3;
       cnt |= kRefillBits;
     }

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "common/Ascii.h"
+#include "common/Bytes.h"
 #include "unzip/BufStream.h"
 #include "unzip/Helpers.h"
 #include "unzip/UnZip.h"
@@ -216,7 +218,7 @@ void TUnZip::LoadDirectory() {
     if (FEnd.CentralDisk != FCurrentDisk) RequestDisk(FEnd.CentralDisk + 1);
     FArchive->Seek(FEnd.CentralOffset, soFromBeginning);
     uint8_t sig[4] = {0, 0, 0, 0};
-    if (FArchive->Read(sig, 4) == 4 && Get32(sig) == kCentralSig) {
+    if (FArchive->Read(sig, 4) == 4 && GetLE32(sig) == kCentralSig) {
       FArchive->Seek(-4, soFromCurrent);
       FEntries = new TSortedZip(ByNone, ErrorDup, true);
       FView = FEntries;
@@ -352,7 +354,7 @@ void TUnZip::LoadEntryComment(TZipHeaderInfo& entry) {
   uint8_t rec[kCentralSize];
   std::string text;
   if (FArchive->Read(rec, kCentralSize) == kCentralSize) {
-    FArchive->Seek(static_cast<int64_t>(Get16(rec + 28)) + Get16(rec + 30), soFromCurrent);
+    FArchive->Seek(static_cast<int64_t>(GetLE16(rec + 28)) + GetLE16(rec + 30), soFromCurrent);
     text.assign(entry.CommentLength, '\0');
     text.resize(std::max(FArchive->Read(text.data(), entry.CommentLength), 0));
   }

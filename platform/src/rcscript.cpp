@@ -370,6 +370,12 @@ TScripts& Scripts() {
 
 }  // namespace
 
+/***********************************************************************
+ * QrvxAddResourceScript (stand-in only)
+ * Adds the DIALOG and ICON statements of a resource script to the process's
+ * resources (RT_DIALOG, RT_GROUP_ICON), where FindResourceA finds them.
+ * RETURNS FALSE, with the reason on standard error, for a script it cannot read.
+ */
 extern "C" BOOL QrvxAddResourceScript(const char* text) {
   if (!text) return FALSE;
   std::deque<TDialogTemplate> dialogs;

@@ -240,6 +240,10 @@ class TShellLink final : public IShellLinkA, public IPersistFile {
 
 }  // namespace
 
+/***********************************************************************
+ * CoTaskMemAlloc, CoTaskMemFree (OLE32.@)
+ * The task allocator is the C heap.
+ */
 extern "C" LPVOID WINAPI CoTaskMemAlloc(SIZE_T cb) {
   return std::malloc(cb ? cb : 1);
 }
@@ -248,6 +252,11 @@ extern "C" void WINAPI CoTaskMemFree(LPVOID pv) {
   std::free(pv);
 }
 
+/***********************************************************************
+ * CoCreateInstance (OLE32.@)
+ * Only CLSID_ShellLink, in process, is registered here.
+ * RETURNS REGDB_E_CLASSNOTREG for any other class, CLASS_E_NOAGGREGATION.
+ */
 extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context,
                                            REFIID riid, LPVOID* ppv) {
   if (!ppv) return E_POINTER;
@@ -260,6 +269,11 @@ extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWOR
   return hr;
 }
 
+/***********************************************************************
+ * SHGetMalloc, SHGetSpecialFolderLocation (SHELL32.@)
+ * Special folders (CSIDL_PROGRAMS, CSIDL_PERSONAL, CSIDL_STARTMENU) lie under
+ * $QRVX_SHELL_DIR and are created on first use.
+ */
 extern "C" HRESULT WINAPI SHGetMalloc(IMalloc** out) {
   if (!out) return E_INVALIDARG;
   *out = &g_malloc;
@@ -280,6 +294,12 @@ extern "C" HRESULT WINAPI SHGetSpecialFolderLocation(HWND, int folder, LPITEMIDL
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+/***********************************************************************
+ * SHBrowseForFolderA, SHGetPathFromIDListA, ILFree (SHELL32.@)
+ * The folder picker asks the user for a line "folder PATH"; an item list
+ * carries the path it stands for.
+ * RETURNS NULL when the user cancels or names no existing directory.
+ */
 extern "C" LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA bi) {
   if (!bi || !QrvxHasUserInterface()) return nullptr;
   QrvxShowUser(std::string("browse [") + (bi->lpszTitle ? bi->lpszTitle : "") +

@@ -27,6 +27,8 @@
 
 #include "automation_text.h"
 #include "commands.h"
+#include "common/Ascii.h"
+#include "common/AutoHolders.h"
 #include "receiver/Acceptors.h"
 
 namespace {
@@ -59,12 +61,6 @@ std::string Env(const char* name) {
   return v ? v : "";
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 std::string Trim(const std::string& s) {
   size_t a = s.find_first_not_of(" \t");
   if (a == std::string::npos) return "";
@@ -85,7 +81,7 @@ bool ParseCount(const std::string& s, uint64_t* out) {
 }
 
 bool ParseSwitch(const char* name, bool* out) {
-  std::string v = Lower(Trim(Env(name)));
+  std::string v = LowerAscii(Trim(Env(name)));
   if (v.empty()) return true;
   if (v == "1" || v == "true" || v == "yes" || v == "on") {
     *out = true;
@@ -109,7 +105,7 @@ Settings ReadSettings() {
     throw HttpError{500, "QRVX_PROCESS_ZIP must be 1 or 0."};
   if (!ParseSwitch("QRVX_PROCESS_DBF", &s.dbf))
     throw HttpError{500, "QRVX_PROCESS_DBF must be 1 or 0."};
-  std::string cs = Lower(Trim(Env("QRVX_CHARSET")));
+  std::string cs = LowerAscii(Trim(Env("QRVX_CHARSET")));
   if (cs == "windows-1251" || cs == "cp1251" || cs == "1251") {
     s.cp1251 = true;
   } else if (!cs.empty() && cs != "utf-8" && cs != "utf8" && cs != "65001") {
@@ -150,7 +146,7 @@ std::string HtmlEscape(const std::string& s) {
 }
 
 bool WantsJson() {
-  return Lower(Env("HTTP_ACCEPT")).find("application/json") != std::string::npos;
+  return LowerAscii(Env("HTTP_ACCEPT")).find("application/json") != std::string::npos;
 }
 
 // The CGI response: a Status header, the other headers, then the body
@@ -291,10 +287,8 @@ class UploadDir {
     VARIANT id;
     id.vt = VT_I4;
     id.lVal = i;
-    BSTR target = AnsiToBstr(tmp);
     VARIANT_BOOL ok = VARIANT_FALSE;
-    acc.FileSaveTo(id, target, &ok);
-    SysFreeString(target);
+    acc.FileSaveTo(id, TBstr(AnsiToBstr(tmp)).Get(), &ok);
     if (!ok) {
       unlink(tmp.c_str());
       throw HttpError{500, "A received file could not be written to the upload directory."};
@@ -402,7 +396,7 @@ struct Request {
 };
 
 void HandlePost(const Settings& s) {
-  std::string type = Lower(Trim(Env("CONTENT_TYPE").substr(0, Env("CONTENT_TYPE").find(';'))));
+  std::string type = LowerAscii(Trim(Env("CONTENT_TYPE").substr(0, Env("CONTENT_TYPE").find(';'))));
   if (type != "multipart/form-data")
     throw HttpError{
         415, "Only multipart/form-data bodies are accepted, not \"" + Env("CONTENT_TYPE") + "\"."};
