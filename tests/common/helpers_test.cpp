@@ -20,9 +20,10 @@ TEST(Ascii, CompareTextFoldsOnlyAsciiLettersAndOrdersBytesUnsigned) {
   EXPECT_LT(CompareText("abc", "ABCD"), 0);
   EXPECT_GT(CompareText("abcd", "ABC"), 0);
   EXPECT_EQ(CompareText("", ""), 0);
-  // "_" lies between the two cases of the alphabet: it sorts after letters
-  // once they are lower-cased.
-  EXPECT_LT(CompareText("Z", "_"), 0);
+  // "_" lies between the two cases of the alphabet: letters compare as
+  // lower case, so it sorts before every letter.
+  EXPECT_GT(CompareText("Z", "_"), 0);
+  EXPECT_GT(CompareText("a", "_"), 0);
   EXPECT_EQ(LowerAscii(std::string("MiXeD-\xC0\xDF")), "mixed-\xC0\xDF");
   EXPECT_EQ(UpperAscii(std::string("c:\\con.txt")), "C:\\CON.TXT");
 }
