@@ -5,8 +5,6 @@
 // same table (when it is installed). Prints each ratio.
 //
 //   dbf_bench [records] [repetitions, default 3]
-#include <time.h>
-
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "dbf/DBF.h"
 
 namespace {
@@ -104,13 +103,6 @@ double ViewWalk(const std::string& t, long long& records, long long& values) {
   return sum;
 }
 
-// Processor time of this thread (the machine is shared).
-double Now() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,7 +115,7 @@ int main(int argc, char** argv) {
   double ours = 1e30, view = 1e30, sum = 0, viewSum = 0;
   long long visited = 0, values = 0, viewRecords = 0, viewValues = 0;
   for (int r = 0; r < reps; ++r) {
-    double start = Now();
+    double start = ThreadCpuSeconds();
     TDBF t;
     t.AssignStreams(&data, nullptr, true);
     t.SetReadOnly(true);
@@ -137,11 +129,11 @@ int main(int argc, char** argv) {
         sum += v.Num + static_cast<double>(v.Str.size());
       }
     }
-    ours = std::min(ours, Now() - start);
-    start = Now();
+    ours = std::min(ours, ThreadCpuSeconds() - start);
+    start = ThreadCpuSeconds();
     viewRecords = viewValues = 0;
     viewSum = ViewWalk(bytes, viewRecords, viewValues);
-    view = std::min(view, Now() - start);
+    view = std::min(view, ThreadCpuSeconds() - start);
   }
   std::printf(
       "qrvx TDBF: %lld records, %lld values in %.3f s: %.0f records/s (%.1f MB/s) [check %.0f]\n",

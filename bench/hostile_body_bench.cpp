@@ -19,26 +19,13 @@
 #include <fstream>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "receiver/Acceptors.h"
 #include "tests/hostile/HostileBodies.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long ReadStatusKb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  size_t n = std::strlen(key);
-  while (std::getline(in, line))
-    if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
-  return -1;
-}
-
-void ResetPeak() {
-  std::ofstream f("/proc/self/clear_refs");
-  f << "5";
-}
 
 // Runs one body; true when its peak keeps the promise.
 bool Run(const char* label, std::string body) {

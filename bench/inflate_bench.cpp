@@ -8,7 +8,6 @@
 // Times are processor time of the running thread, best of the repetitions.
 //   inflate_bench [megabytes per data set, default 16] [repetitions, default 5]
 #include <libdeflate.h>
-#include <time.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -19,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "common/Classes.h"
 #include "unzip/Decoders.h"
 
@@ -113,14 +113,6 @@ class TBufferSink : public TStream {
   size_t Size = 0;
 };
 
-// Processor time of this thread: the machine is shared, and wall time would
-// count the other programs' turns.
-double Now() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,9 +144,9 @@ int main(int argc, char** argv) {
           ctx.Host = &host;
           ctx.Sink = whole ? static_cast<TStream*>(&memory) : &sink;
           ctx.StartEntry(8, 0, int64_t(packed.size()), int64_t(set.Data.size()));
-          double t0 = Now();
+          double t0 = ThreadCpuSeconds();
           Inflate(ctx);
-          double t1 = Now();
+          double t1 = ThreadCpuSeconds();
           size_t size = whole ? size_t(memory.GetSize()) : sink.Size;
           if (ctx.Failed || ~ctx.Crc != expected || size != set.Data.size()) {
             std::fprintf(stderr, "our inflate gave a wrong result\n");
@@ -169,10 +161,10 @@ int main(int argc, char** argv) {
         z.avail_in = uInt(packed.size());
         z.next_out = out.data();
         z.avail_out = uInt(out.size());
-        double t0 = Now();
+        double t0 = ThreadCpuSeconds();
         int zr = inflate(&z, Z_FINISH);
         uint32_t crc = uint32_t(crc32(0, out.data(), uInt(z.total_out)));
-        double t1 = Now();
+        double t1 = ThreadCpuSeconds();
         inflateEnd(&z);
         if (zr != Z_STREAM_END || crc != expected) {
           std::fprintf(stderr, "zlib gave a wrong result\n");
@@ -181,13 +173,13 @@ int main(int argc, char** argv) {
         zlibBest = std::min(zlibBest, t1 - t0);
 
         // libdeflate into fresh memory, as the whole-entry path decodes.
-        t0 = Now();
+        t0 = ThreadCpuSeconds();
         std::unique_ptr<uint8_t[]> fresh(new uint8_t[set.Data.size()]);
         size_t got = 0;
         auto lr = libdeflate_deflate_decompress(ld, packed.data(), packed.size(), fresh.get(),
                                                 set.Data.size(), &got);
         crc = libdeflate_crc32(0, fresh.get(), got);
-        t1 = Now();
+        t1 = ThreadCpuSeconds();
         if (lr != LIBDEFLATE_SUCCESS || crc != expected) {
           std::fprintf(stderr, "libdeflate gave a wrong result\n");
           return 1;
@@ -208,15 +200,15 @@ int main(int argc, char** argv) {
   double ours = 1e9, table = 1e9, theirs = 1e9, zl = 1e9;
   uint32_t a = 0, b = 0, c = 0, d = 0;
   for (int r = 0; r < reps; ++r) {
-    double t0 = Now();
+    double t0 = ThreadCpuSeconds();
     a = ~UpdateCrc32(0xFFFFFFFFu, block.data(), block.size());
-    double t1 = Now();
+    double t1 = ThreadCpuSeconds();
     b = ~TableUpdateCrc32(0xFFFFFFFFu, block.data(), block.size());
-    double t2 = Now();
+    double t2 = ThreadCpuSeconds();
     c = libdeflate_crc32(0, block.data(), block.size());
-    double t3 = Now();
+    double t3 = ThreadCpuSeconds();
     d = uint32_t(crc32(0, block.data(), uInt(block.size())));
-    double t4 = Now();
+    double t4 = ThreadCpuSeconds();
     ours = std::min(ours, t1 - t0);
     table = std::min(table, t2 - t1);
     theirs = std::min(theirs, t3 - t2);

@@ -20,25 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "receiver/Acceptors.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long ReadStatusKb(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  size_t n = std::strlen(key);
-  while (std::getline(in, line))
-    if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
-  return -1;
-}
-
-void ResetPeak() {
-  std::ofstream f("/proc/self/clear_refs");
-  f << "5";
-}
 
 std::string BigFilesBody(size_t total) {
   std::mt19937_64 rng(42);

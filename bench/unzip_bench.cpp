@@ -11,8 +11,6 @@
 // Times are processor time, best of the repetitions (the tool's includes its
 // start and the shell that runs it).
 #include <libdeflate.h>
-#include <sys/resource.h>
-#include <time.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -24,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
+#include "tests/support/Bytes.h"
 #include "unzip/UnZip.h"
 
 namespace {
@@ -79,13 +79,6 @@ std::string RawDeflate(const std::string& in, int level) {
   return out;
 }
 
-void Put16(std::string& s, unsigned v) {
-  s += char(v), s += char(v >> 8);
-}
-void Put32(std::string& s, uint32_t v) {
-  Put16(s, v & 0xFFFF), Put16(s, v >> 16);
-}
-
 struct TEntry {
   std::string Plain, Packed;
   uint32_t Crc;
@@ -125,20 +118,6 @@ class TSink : public TStream {
   int64_t Seek(int64_t, int) override { return Bytes; }
   int64_t Bytes = 0;
 };
-
-// Processor time of this thread (the machine is shared), and of the
-// children that have ended.
-double Now() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-double ChildrenTime() {
-  rusage u;
-  getrusage(RUSAGE_CHILDREN, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
 
 uint32_t Get32(const std::string& s, size_t at) {
   uint32_t v;
@@ -215,11 +194,11 @@ int main(int argc, char** argv) {
         auto* archive = new TMemoryStream;
         archive->SetPointer(zip.data(), int64_t(zip.size()));
         u.SetArchiveStream(archive);
-        double t0 = Now();
+        double t0 = ThreadCpuSeconds();
         u.ReadDirectory();
         TSink sink;
         int ok = u.ExtractToStream(&sink, "*");
-        ours = std::min(ours, Now() - t0);
+        ours = std::min(ours, ThreadCpuSeconds() - t0);
         if (ok != int(count) || sink.Bytes != int64_t(plain)) {
           std::fprintf(stderr, "TUnZip extracted %d of %zu entries\n", ok, count);
           return 1;
@@ -227,7 +206,7 @@ int main(int argc, char** argv) {
         u.SetArchiveStream(nullptr);
         delete archive;
 
-        t0 = Now();
+        t0 = ThreadCpuSeconds();
         for (const TEntry& e : entries) {
           uLong crc;
           if (level) {
@@ -248,9 +227,9 @@ int main(int argc, char** argv) {
             return 1;
           }
         }
-        theirs = std::min(theirs, Now() - t0);
+        theirs = std::min(theirs, ThreadCpuSeconds() - t0);
 
-        t0 = Now();
+        t0 = ThreadCpuSeconds();
         for (const TEntry& e : entries) {
           size_t got = 0;
           if (level) {
@@ -266,7 +245,7 @@ int main(int argc, char** argv) {
             return 1;
           }
         }
-        ldf = std::min(ldf, Now() - t0);
+        ldf = std::min(ldf, ThreadCpuSeconds() - t0);
       }
       double outMB = double(plain) / (1 << 20);
       std::printf("%-8s %6s %8.1f %9.2f %10.0f %10.0f %10.0f %9.2f\n", kind ? "binary" : "text",
@@ -292,15 +271,15 @@ int main(int argc, char** argv) {
   std::string cmd = std::string(QRVX_TOOL) + " unzip -t " + path.string() + " >/dev/null";
   double tool = 1e30, walker = 1e30;
   for (int r = 0; r < reps; ++r) {
-    double c0 = ChildrenTime();
+    double c0 = ChildrenCpuSeconds();
     if (std::system(cmd.c_str()) != 0) {
       std::fprintf(stderr, "qrvx unzip -t failed\n");
       return 1;
     }
-    tool = std::min(tool, ChildrenTime() - c0);
-    double t0 = Now();
+    tool = std::min(tool, ChildrenCpuSeconds() - c0);
+    double t0 = ThreadCpuSeconds();
     size_t ok = LibdeflateWalk(path.string());
-    walker = std::min(walker, Now() - t0);
+    walker = std::min(walker, ThreadCpuSeconds() - t0);
     if (ok != entries.size()) {
       std::fprintf(stderr, "the walker passed %zu of %zu entries\n", ok, entries.size());
       return 1;

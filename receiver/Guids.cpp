@@ -1,9 +1,9 @@
-// The type library's three identifiers.
+// The type library's three identifiers, as the exported constants the COM
+// calls take (their values are those of receiver/Guids.h).
+#include "receiver/Guids.h"
+
 #include "receiver/IAcceptor.h"
 
-extern "C" const GUID LIBID_QRVX = {
-    0x3C86BF94, 0x8932, 0x4E97, {0x9B, 0x38, 0x66, 0xC7, 0x1E, 0xEA, 0x9A, 0x7E}};
-extern "C" const IID IID_IAcceptor = {
-    0xB48D6CB4, 0xE63B, 0x491E, {0x95, 0x8F, 0xB9, 0x07, 0x74, 0x81, 0x7D, 0xB8}};
-extern "C" const CLSID CLSID_Acceptor = {
-    0x7806FC75, 0x04C2, 0x45B7, {0xA7, 0x23, 0x3D, 0xC1, 0x29, 0xD6, 0x34, 0x4A}};
+extern "C" const GUID LIBID_QRVX = kLIBID_QRVX;
+extern "C" const IID IID_IAcceptor = kIID_IAcceptor;
+extern "C" const CLSID CLSID_Acceptor = kCLSID_Acceptor;

@@ -8,11 +8,9 @@
 
 #include <oleauto.h>
 
-// {3C86BF94-8932-4E97-9B38-66C71EEA9A7E}
+// The identifiers of receiver/Guids.h.
 extern "C" const GUID LIBID_QRVX;
-// {B48D6CB4-E63B-491E-958F-B90774817DB8}
 extern "C" const IID IID_IAcceptor;
-// {7806FC75-04C2-45B7-A723-3DC129D6344A}
 extern "C" const CLSID CLSID_Acceptor;
 
 // Dispatch identifiers of the members.

@@ -3,18 +3,13 @@
 // QrvxTypeLibData; the Windows build carries the widl-compiled library instead.
 #include <windows.h>
 
+#include "receiver/Guids.h"
 #include "receiver/IAcceptor.h"
 
+// The identifiers are the constants of receiver/Guids.h: the data must be
+// complete before any constructor of the library runs, so it cannot copy
+// IID_IAcceptor & co.
 namespace {
-
-// The identifiers as constants (the data must be complete before any
-// constructor of the library runs, so it cannot copy IID_IAcceptor & co.).
-constexpr GUID kLIBID_QRVX = {
-    0x3C86BF94, 0x8932, 0x4E97, {0x9B, 0x38, 0x66, 0xC7, 0x1E, 0xEA, 0x9A, 0x7E}};
-constexpr GUID kIID_IAcceptor = {
-    0xB48D6CB4, 0xE63B, 0x491E, {0x95, 0x8F, 0xB9, 0x07, 0x74, 0x81, 0x7D, 0xB8}};
-constexpr GUID kCLSID_Acceptor = {
-    0x7806FC75, 0x04C2, 0x45B7, {0xA7, 0x23, 0x3D, 0xC1, 0x29, 0xD6, 0x34, 0x4A}};
 
 // clang-format off
 const QRVX_PARAMDATA kProcessRequest[] = {{"Request", VT_VARIANT, PARAMFLAG_FIN}};

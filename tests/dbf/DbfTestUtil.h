@@ -6,22 +6,12 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "dbf/DBF.h"
-
-inline std::string DataPath(const std::string& name) {
-  return std::string(QRVX_TEST_DATA_DIR) + "/dbf/" + name;
-}
-
-inline std::string ReadFileBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
+#include "support/Data.h"
 
 struct Column {
   std::string name;

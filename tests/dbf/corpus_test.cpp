@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "DbfTestUtil.h"
+#include "support/Process.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ DATE Ymd(int y, int m, int d) {
 }
 
 TEST(DbfCorpus, PeopleWalkSkipsTheDeletedRecord) {
-  MemTable m(ReadFileBytes(DataPath("people.dbf")));
+  MemTable m(ReadWholeFile(DataPath("dbf/people.dbf")));
   TDBF& t = m.table;
   EXPECT_EQ(t.RecordCount(), 3);
   ASSERT_EQ(t.FieldDefs().Count(), 2);
@@ -35,7 +36,7 @@ TEST(DbfCorpus, PeopleWalkSkipsTheDeletedRecord) {
 }
 
 TEST(DbfCorpus, Dbase83MatchesUpstreamRecord0) {
-  MemTable m(ReadFileBytes(DataPath("dbase_83.dbf")));
+  MemTable m(ReadWholeFile(DataPath("dbf/dbase_83.dbf")));
   TDBF& t = m.table;
   EXPECT_EQ(t.RecordCount(), 67);
   EXPECT_EQ(m.Walk().size(), 67u);
@@ -53,7 +54,7 @@ TEST(DbfCorpus, Dbase83MatchesUpstreamRecord0) {
 }
 
 TEST(DbfCorpus, Dbase8bValuesAndDisplayFormats) {
-  MemTable m(ReadFileBytes(DataPath("dbase_8b.dbf")));
+  MemTable m(ReadWholeFile(DataPath("dbf/dbase_8b.dbf")));
   TDBF& t = m.table;
   EXPECT_EQ(t.RecordCount(), 10);
   std::vector<std::string> names;
@@ -77,23 +78,23 @@ TEST(DbfCorpus, Dbase8bValuesAndDisplayFormats) {
 }
 
 TEST(DbfCorpus, ContainerWithDeletedRecordsAndTrailingDescriptorArea) {
-  MemTable m(ReadFileBytes(DataPath("FOXPRO-DB-TEST.DBC")));
+  MemTable m(ReadWholeFile(DataPath("dbf/FOXPRO-DB-TEST.DBC")));
   EXPECT_EQ(m.table.RecordCount(), 58);
   EXPECT_EQ(m.Walk().size(), 56u);
   // The 263-byte area after the descriptors reads as further columns.
-  MemTable memo(ReadFileBytes(DataPath("memotest.dbf")));
+  MemTable memo(ReadWholeFile(DataPath("dbf/memotest.dbf")));
   EXPECT_EQ(memo.table.FieldDefs().Count(), (memo.table.HeaderSize() - 32) / 32);
   EXPECT_EQ(memo.Walk(), (std::vector<int>{1, 2}));
 }
 
 TEST(DbfCorpus, TablesWithoutColumnsOrWithUnknownKinds) {
-  MemTable poly(ReadFileBytes(DataPath("polygon.dbf")));
+  MemTable poly(ReadWholeFile(DataPath("dbf/polygon.dbf")));
   EXPECT_EQ(poly.table.FieldDefs().Count(), 0);
   EXPECT_EQ(poly.table.RecordCount(), 1);
   EXPECT_EQ(poly.Walk(), (std::vector<int>{1}));
 
   // I and Y columns are of unknown kind: definitions without fields.
-  MemTable fox(ReadFileBytes(DataPath("dbase_31.dbf")));
+  MemTable fox(ReadWholeFile(DataPath("dbf/dbase_31.dbf")));
   TDBF& t = fox.table;
   EXPECT_EQ(t.FieldDefs()[0].Name, "PRODUCTID");
   EXPECT_EQ(t.FieldDefs()[0].DataType, ftUnknown);
@@ -108,7 +109,7 @@ TEST(DbfCorpus, TablesWithoutColumnsOrWithUnknownKinds) {
 TEST(DbfCorpus, OemTextIsConvertedByTheLanguageByte) {
   // cp1251.dbf says 0xC9, mazovia.dbf 0x69: both are OEM text to this table.
   for (const char* name : {"cp1251.dbf", "mazovia.dbf"}) {
-    std::string bytes = ReadFileBytes(DataPath(name));
+    std::string bytes = ReadWholeFile(DataPath(std::string("dbf/") + name));
     MemTable m(bytes);
     TDBF& t = m.table;
     ASSERT_NE(t.LanguageByte(), 0x57);
@@ -124,7 +125,7 @@ TEST(DbfCorpus, OemTextIsConvertedByTheLanguageByte) {
     }
   }
   // Both mazovia records begin with 0x00, which is not "*": live.
-  MemTable maz(ReadFileBytes(DataPath("mazovia.dbf")));
+  MemTable maz(ReadWholeFile(DataPath("dbf/mazovia.dbf")));
   EXPECT_EQ(maz.Walk(), (std::vector<int>{1, 2}));
   maz.table.First();
   EXPECT_EQ(maz.table.FieldByName("A2")->AsString(), "English");
@@ -133,7 +134,7 @@ TEST(DbfCorpus, OemTextIsConvertedByTheLanguageByte) {
 TEST(DbfCorpus, BrokenTablesFailAtOpenOrPerValue) {
   // dBase II header read as dBase III: the header length lies.
   TMemoryStream s;
-  std::string b = ReadFileBytes(DataPath("dbase_02.dbf"));
+  std::string b = ReadWholeFile(DataPath("dbf/dbase_02.dbf"));
   s.Assign(b.data(), b.size());
   TDBF t;
   t.AssignStreams(&s, nullptr, true);
@@ -141,7 +142,7 @@ TEST(DbfCorpus, BrokenTablesFailAtOpenOrPerValue) {
   EXPECT_ANY_THROW(t.Open());
   EXPECT_FALSE(t.Active());
 
-  MemTable bad(ReadFileBytes(DataPath("invalid_value.dbf")));
+  MemTable bad(ReadWholeFile(DataPath("dbf/invalid_value.dbf")));
   bad.table.First();
   try {
     bad.table.FieldByName("BIRTHDATE")->Value();
@@ -157,12 +158,8 @@ TEST(DbfCorpus, BrokenTablesFailAtOpenOrPerValue) {
 std::string RunOracle(const std::string& table) {
   std::string cmd = "/usr/bin/python3 " + std::string(QRVX_TEST_TOOLS_DIR) + "/dbf_oracle.py '" +
                     table + "' 2>/dev/null";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return {};
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  return pclose(p) == 0 ? out : std::string();
+  TRunResult r = RunCommand(cmd);
+  return r.Code == 0 ? r.Out : std::string();
 }
 
 std::string Token(const TField& f) {
@@ -190,9 +187,9 @@ class DbfOracle : public testing::TestWithParam<const char*> {};
 TEST_P(DbfOracle, SameLiveRecordsAndValuesAsDbfread) {
   if (system("/usr/bin/python3 -c 'import dbfread' >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "python3-dbfread is not installed";
-  std::string expected = RunOracle(DataPath(GetParam()));
+  std::string expected = RunOracle(DataPath(std::string("dbf/") + GetParam()));
   ASSERT_FALSE(expected.empty());
-  MemTable m(ReadFileBytes(DataPath(GetParam())));
+  MemTable m(ReadWholeFile(DataPath(std::string("dbf/") + GetParam())));
   TDBF& t = m.table;
   std::vector<TField*> kept;
   std::string got = "C:";

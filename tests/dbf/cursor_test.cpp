@@ -98,7 +98,7 @@ TEST(DbfCursor, ClosedTableRefusesRecordCount) {
   } catch (const EDatabaseError& e) {
     EXPECT_EQ(e.Message, "Cannot perform this operation on a closed dataset");
   }
-  t.TableName = DataPath("no_such_table.dbf");
+  t.TableName = DataPath("dbf/no_such_table.dbf");
   try {
     t.Open();
     FAIL();

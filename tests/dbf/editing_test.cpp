@@ -63,7 +63,7 @@ TEST_F(DbfEditing, AppendEditDeleteSurviveCloseAndReopen) {
     EXPECT_EQ(t.RecNo(), 2);  // the next live record
     t.Close();
   }
-  std::string bytes = ReadFileBytes(path);
+  std::string bytes = ReadWholeFile(path);
   EXPECT_EQ(bytes[4], 3);                              // record count rewritten
   EXPECT_EQ(uint8_t(bytes[10]), 1 + 8 + 5 + 10);       // record length
   EXPECT_EQ(bytes.size(), 32 + 32 * 3 + 1 + 3 * 24u);  // no end-of-file marker
@@ -107,7 +107,7 @@ TEST_F(DbfEditing, CancelAndFieldsOutsideEditing) {
   t.Cancel();
   EXPECT_EQ(t.FieldByName("NAME")->AsString(), "old");
   t.Close();
-  EXPECT_EQ(ReadFileBytes(path).size(), 32 + 32 * 3 + 1 + 24u);
+  EXPECT_EQ(ReadWholeFile(path).size(), 32 + 32 * 3 + 1 + 24u);
 }
 
 TEST_F(DbfEditing, MemoValuesAreWrittenGrownAndMoved) {
@@ -124,7 +124,7 @@ TEST_F(DbfEditing, MemoValuesAreWrittenGrownAndMoved) {
     t.Post();
   }
   t.Close();  // a table open for writing shares its files with nobody
-  std::string memo = ReadFileBytes(memoPath);
+  std::string memo = ReadWholeFile(memoPath);
   ASSERT_EQ(memo.size(), 9 * 64 + 8 + 6u);
   EXPECT_EQ(BE32(memo, 0), 10u);  // header blocks 0-7, one block per value
   EXPECT_EQ(memo[7], 64);
@@ -139,8 +139,8 @@ TEST_F(DbfEditing, MemoValuesAreWrittenGrownAndMoved) {
   t.Post();
   EXPECT_EQ(t.FieldByName("MEMO")->AsString(), std::string(100, 'x'));
   t.Close();
-  memo = ReadFileBytes(memoPath);
-  std::string table = ReadFileBytes(path);
+  memo = ReadWholeFile(memoPath);
+  std::string table = ReadWholeFile(path);
   ASSERT_EQ(memo.size(), 10 * 64 + 8 + 100u);
   EXPECT_EQ(table.substr(32 + 96 + 1 + 1 + 8 + 5, 10), "0000000010");
   EXPECT_EQ(BE32(memo, 10 * 64 + 4), 100u);
@@ -159,9 +159,9 @@ TEST_F(DbfEditing, MemoValuesAreWrittenGrownAndMoved) {
   t.Post();
   EXPECT_EQ(t.FieldByName("MEMO")->AsString(), std::string(100, 'x') + " and more");
   t.Close();
-  table = ReadFileBytes(path);
+  table = ReadWholeFile(path);
   EXPECT_EQ(table.substr(32 + 96 + 1 + 1 + 8 + 5, 10), "0000000010");
-  EXPECT_EQ(BE32(ReadFileBytes(memoPath), 10 * 64 + 4), 109u);
+  EXPECT_EQ(BE32(ReadWholeFile(memoPath), 10 * 64 + 4), 109u);
 }
 
 TEST_F(DbfEditing, MemoFileNameRules) {
@@ -212,7 +212,7 @@ TEST_F(DbfEditing, MemoBlockPastTheEndReadsEmptyAndLeavesTheRecord) {
     EXPECT_EQ(t.FieldByName("MEMO")->AsString(), "");
     EXPECT_EQ(t.FieldByName("MEMO")->AsString(), "");
     t.Close();
-    EXPECT_EQ(ReadFileBytes(path), bytes) << (readOnly ? "read-only" : "read-write");
+    EXPECT_EQ(ReadWholeFile(path), bytes) << (readOnly ? "read-only" : "read-write");
   }
   TDBF t;
   t.TableName = path;
@@ -222,9 +222,9 @@ TEST_F(DbfEditing, MemoBlockPastTheEndReadsEmptyAndLeavesTheRecord) {
   t.FieldByName("NAME")->SetAsString("b");
   t.Post();
   t.Close();
-  std::string table = ReadFileBytes(path);
+  std::string table = ReadWholeFile(path);
   EXPECT_EQ(table.substr(32 + 96 + 1 + 1 + 8 + 5, 10), "        99");
-  EXPECT_EQ(ReadFileBytes((dir / "p.fpt").string()).substr(512), memo.substr(512));
+  EXPECT_EQ(ReadWholeFile((dir / "p.fpt").string()).substr(512), memo.substr(512));
 }
 
 TEST_F(DbfEditing, ShortMemoFileGetsAFullHeader) {
@@ -237,7 +237,7 @@ TEST_F(DbfEditing, ShortMemoFileGetsAFullHeader) {
   t.FieldByName("MEMO")->SetAsString("v");
   t.Post();
   t.Close();
-  std::string memo = ReadFileBytes((dir / "s.fpt").string());
+  std::string memo = ReadWholeFile((dir / "s.fpt").string());
   EXPECT_EQ(BE32(memo, 0), 9u);
   EXPECT_EQ(memo[7], 64);
   EXPECT_EQ(memo.substr(8 * 64 + 8), "v");

@@ -5,6 +5,7 @@
 
 #include "DbfTestUtil.h"
 #include "common/Classes.h"
+#include "support/Errors.h"
 
 namespace {
 
@@ -24,15 +25,6 @@ std::string MemoFile(const std::vector<std::string>& values) {
   m[0] = char(next >> 24), m[1] = char(next >> 16), m[2] = char(next >> 8), m[3] = char(next);
   m[7] = 64;
   return m;
-}
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message;
-  }
-  return "(none)";
 }
 
 [[maybe_unused]] std::string ReadAllOf(TStream& s) {

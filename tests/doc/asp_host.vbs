@@ -6,22 +6,7 @@
 ' ExecuteGlobal).
 ' Arguments: the hex of the body and the scratch directory (Windows paths),
 ' then the body's name: "capture" (examples/upload.body) or "hostile".
-' An uncaught error ends a script silently, so every check is counted and the
-' last line says how many ran: the harness requires that line.
-Option Explicit
-
-Dim passed, failed
-passed = 0
-failed = 0
-
-Sub Check(cond, what)
-  If cond Then
-    passed = passed + 1
-  Else
-    failed = failed + 1
-    WScript.Echo "FAIL: " & what
-  End If
-End Sub
+' All of it runs after tests/support/checks.vbs (the check counter).
 
 Dim hostFso, hostDom, hostEl   ' names the page does not use
 Set hostFso = WScript.CreateObject("Scripting.FileSystemObject")

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/Idl.h"
+
 namespace {
 
 std::string ReadSource(const std::string& relative) {
@@ -27,30 +29,17 @@ struct TMember {
   std::set<std::string> params;  // named [in] parameters
 };
 
-// The members of IAcceptor as the IDL declares them: each declaration is an
-// attribute list followed by "HRESULT Name(parameters);".
-std::map<std::string, TMember> IdlMembers(const std::string& idl) {
+// The members of IAcceptor by name, a property's get and put as one.
+std::map<std::string, TMember> IdlMembersByName(const std::string& idl) {
   std::map<std::string, TMember> out;
-  size_t from = idl.find("interface IAcceptor : IDispatch");
-  size_t to = idl.find("};", from);
-  if (from == std::string::npos || to == std::string::npos) return out;
-  std::string body = idl.substr(from, to - from);
-  static const std::regex decl(R"(\[([^\]]*id\((\d+)\)[^\]]*)\]\s*HRESULT\s+(\w+)\s*\(([^)]*)\))");
-  static const std::regex in(R"(\[in\]\s*\w+\s+(\w+)\s*$)");
-  for (std::sregex_iterator it(body.begin(), body.end(), decl), end; it != end; ++it) {
-    TMember& m = out[(*it)[3]];
-    std::string attrs = (*it)[1];
-    m.dispid = std::stoi((*it)[2]);
-    bool get = attrs.find("propget") != std::string::npos;
-    bool put = attrs.find("propput") != std::string::npos;
-    m.get |= get;
-    m.put |= put;
-    m.method |= !get && !put;
-    std::stringstream params((*it)[4].str());
-    for (std::string p; std::getline(params, p, ',');) {
-      std::smatch pm;
-      if (std::regex_search(p, pm, in)) m.params.insert(pm[1]);
-    }
+  for (const TIdlMember& d : IdlMembers(idl)) {
+    TMember& m = out[d.Name];
+    m.dispid = d.Id;
+    m.get |= d.Get;
+    m.put |= d.Put;
+    m.method |= !d.Get && !d.Put;
+    for (const TIdlParam& p : d.Params)
+      if (p.Attributes == "in" && !p.Name.empty()) m.params.insert(p.Name);
   }
   return out;
 }
@@ -101,7 +90,7 @@ std::vector<std::string> Problems(const std::map<std::string, TMember>& idl,
 }
 
 TEST(Reference, DocumentsEveryMemberOfTheInterface) {
-  auto idl = IdlMembers(ReadSource("receiver/qrvx.idl"));
+  auto idl = IdlMembersByName(ReadSource("receiver/qrvx.idl"));
   ASSERT_EQ(idl.size(), 23u) << "IAcceptor's members as the IDL declares them";
   EXPECT_EQ(idl["DBFRow"].dispid, 12);
   EXPECT_TRUE(idl["DBFRow"].get && idl["DBFRow"].put && !idl["DBFRow"].method);
@@ -114,7 +103,7 @@ TEST(Reference, DocumentsEveryMemberOfTheInterface) {
 
 // The check finds what a stale page gets wrong.
 TEST(Reference, ACheckOfAStalePageNamesWhatIsWrong) {
-  auto idl = IdlMembers(ReadSource("receiver/qrvx.idl"));
+  auto idl = IdlMembersByName(ReadSource("receiver/qrvx.idl"));
   std::string page = ReadSource("doc/Default.htm");
   // One member's section gone, another's dispatch identifier and parameter changed.
   size_t a = page.find("<h3 id=\"FileReadText\">");
@@ -136,7 +125,7 @@ TEST(Reference, ACheckOfAStalePageNamesWhatIsWrong) {
 }
 
 TEST(Reference, TheSamplePageCallsOnlyMembersOfTheInterface) {
-  auto idl = IdlMembers(ReadSource("receiver/qrvx.idl"));
+  auto idl = IdlMembersByName(ReadSource("receiver/qrvx.idl"));
   std::string asp = ReadSource("doc/Upload.asp");
   static const std::regex call(R"(\bup\.(\w+))");
   std::set<std::string> called;

@@ -10,18 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Bytes.h"
 #include "unzip/Decoders.h"
 
 namespace hostile {
-
-inline void Put16(std::string& s, uint32_t v) {
-  s += static_cast<char>(v & 0xFF);
-  s += static_cast<char>((v >> 8) & 0xFF);
-}
-inline void Put32(std::string& s, uint32_t v) {
-  Put16(s, v & 0xFFFF);
-  Put16(s, v >> 16);
-}
 
 inline uint32_t Crc(const std::string& s) {
   return ~UpdateCrc32(0xFFFFFFFFu, reinterpret_cast<const uint8_t*>(s.data()), s.size());

@@ -6,53 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <pthread.h>
-#endif
-
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "receiver/Acceptors.h"
 #include "support/Automation.h"
+#include "support/SmallStack.h"
 #include "tests/hostile/HostileArchives.h"
 #include "unzip/UnZip.h"
 
 namespace {
-
-// Runs f on a thread of its own whose stack is 1 MiB.
-template <class F>
-void OnSmallStack(F f) {
-  constexpr size_t kStack = size_t(1) << 20;
-#ifdef _WIN32
-  HANDLE h = CreateThread(
-      nullptr, kStack,
-      [](LPVOID p) -> DWORD {
-        (*static_cast<F*>(p))();
-        return 0;
-      },
-      &f, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-  ASSERT_NE(h, nullptr);
-  WaitForSingleObject(h, INFINITE);
-  CloseHandle(h);
-#else
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, kStack);
-  pthread_t t;
-  ASSERT_EQ(pthread_create(
-                &t, &attr,
-                [](void* p) -> void* {
-                  (*static_cast<F*>(p))();
-                  return nullptr;
-                },
-                &f),
-            0);
-  pthread_join(t, nullptr);
-  pthread_attr_destroy(&attr);
-#endif
-}
 
 struct Received {
   std::vector<std::string> Names, Data, Vars;
@@ -66,7 +30,7 @@ Received Post(const std::string& archive) {
     Var body;
     SetBytes(&body, hostile::Body(archive));
     HRESULT hr = E_FAIL;
-    OnSmallStack([&] { hr = acc->ProcessRequest(body); });
+    RunOnSmallStack([&] { hr = acc->ProcessRequest(body); });
     EXPECT_EQ(hr, S_OK);
   }
   Received r;

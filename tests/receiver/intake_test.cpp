@@ -11,68 +11,24 @@
 
 #include "receiver/Acceptors.h"
 #include "support/Automation.h"
+#include "support/Multipart.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Column {
-  const char* name;
-  char type;
-  int length, decimals;
-};
-
-// A dBase III table: header, descriptors, records (" " live, "*" deleted).
-std::string Table(const std::vector<Column>& cols, const std::vector<std::string>& records,
-                  uint8_t language = 0x57) {
-  int recordSize = 1;
-  for (const Column& c : cols) recordSize += c.length;
-  int headerSize = 32 + 32 * static_cast<int>(cols.size()) + 1;
-  std::string t(32, '\0');
-  t[0] = 0x03;
-  t[1] = 126;
-  t[2] = 12;
-  t[3] = 7;
-  uint32_t n = static_cast<uint32_t>(records.size());
-  std::memcpy(&t[4], &n, 4);
-  t[8] = static_cast<char>(headerSize & 0xFF);
-  t[9] = static_cast<char>(headerSize >> 8);
-  t[10] = static_cast<char>(recordSize & 0xFF);
-  t[11] = static_cast<char>(recordSize >> 8);
-  t[29] = static_cast<char>(language);
-  for (const Column& c : cols) {
-    std::string d(32, '\0');
-    std::memcpy(&d[0], c.name, std::strlen(c.name));
-    d[11] = c.type;
-    d[16] = static_cast<char>(c.length);
-    d[17] = static_cast<char>(c.decimals);
-    t += d;
-  }
-  t += '\r';
-  for (const std::string& r : records) {
-    EXPECT_EQ(static_cast<int>(r.size()), recordSize) << r;
-    t += r;
-  }
-  t += '\x1A';
-  return t;
-}
-
-const std::vector<Column> kGoods = {
+const std::vector<TColumn> kGoods = {
     {"NAME", 'C', 10, 0}, {"PRICE", 'N', 6, 2}, {"ARRIVED", 'D', 8, 0}, {"INSTOCK", 'L', 1, 0}};
 
 std::string Goods() {
-  return Table(kGoods, {" Tea         4.5020261201T", "*Gone        0.0020250101F",
-                        " Coffee     12.00        F", " Sugar       1.2520261203?"});
+  return DbfTable(kGoods, {" Tea         4.5020261201T", "*Gone        0.0020250101F",
+                           " Coffee     12.00        F", " Sugar       1.2520261203?"});
 }
 
+// A file part without a Content-Type line.
 std::string Part(const std::string& field, const std::string& file, const std::string& data) {
-  return "--B\r\nContent-Disposition: form-data; name=\"" + field + "\"; filename=\"" + file +
-         "\"\r\n\r\n" + data + "\r\n";
+  return FilePart(field, file, data, "");
 }
-std::string Field(const std::string& name, const std::string& value) {
-  return "--B\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
-}
-const std::string kEnd = "--B--\r\n";
 
 // A scratch folder with the given files; archives are made in it.
 class Scratch {
@@ -198,7 +154,7 @@ TEST_F(Intake, SwitchesOffReceiveArchivesAndTablesAsFilesOnly) {
   REQUIRE_ARCHIVE_TOOLS();
   scratch.Put("a.txt", "alpha");
   ASSERT_TRUE(scratch.Run("zip -q a.zip a.txt"));
-  Post(Part("arc", "a.zip", scratch.Read("a.zip")) + Part("tab", "goods.dbf", Goods()) + kEnd,
+  Post(Part("arc", "a.zip", scratch.Read("a.zip")) + Part("tab", "goods.dbf", Goods()) + kBodyEnd,
        false, false);
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"a.zip", "goods.dbf"}));
   LONG n = -1;
@@ -211,8 +167,8 @@ TEST_F(Intake, ArchiveEntriesFollowTheArchiveWithoutDirectories) {
   scratch.Put("a.txt", "alpha\r\n");
   scratch.Put("sub/b.txt", std::string(100000, 'b'));
   ASSERT_TRUE(scratch.Run("zip -q -9 -r a.zip a.txt sub"));
-  Post(Part("Upload", "C:\\My\\A.ZIP", scratch.Read("a.zip")) + Field("after", "1") + kEnd, true,
-       false);
+  Post(Part("Upload", "C:\\My\\A.ZIP", scratch.Read("a.zip")) + FieldPart("after", "1") + kBodyEnd,
+       true, false);
   ASSERT_EQ(FileNames(), (std::vector<std::string>{"a.zip", "a.txt", "b.txt"}));
   for (const TFileInfo& f : acc.Files()) EXPECT_EQ(f.VarName, "upload");
   EXPECT_EQ(acc.Files()[0].FilePath, "c:\\my\\");
@@ -231,7 +187,7 @@ TEST_F(Intake, EntriesThatDoNotExtractAloneAreNotReceived) {
                                    {"report[1].txt", "bracket"},
                                    {"inner.zip", "not unpacked"},
                                    {"ok.txt", "fine"}});
-  Post(Part("f", "py.zip", arc) + kEnd, true, false);
+  Post(Part("f", "py.zip", arc) + kBodyEnd, true, false);
   // The same bare name twice gives two matches; a capital 1251 letter or a
   // "[" makes the name a pattern that matches nothing; archives inside
   // archives are received but not unpacked.
@@ -243,7 +199,7 @@ TEST_F(Intake, TablesInsideArchivesAreFilesAndTables) {
   REQUIRE_ARCHIVE_TOOLS();
   scratch.Put("data/goods.dbf", Goods());
   ASSERT_TRUE(scratch.Run("zip -q -r t.zip data"));
-  Post(Part("pack", "t.zip", scratch.Read("t.zip")) + kEnd, true, true);
+  Post(Part("pack", "t.zip", scratch.Read("t.zip")) + kBodyEnd, true, true);
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"t.zip", "goods.dbf"}));
   ASSERT_EQ(acc.DBFs().size(), 1u);
   EXPECT_EQ(acc.DBFs()[0].Name, "goods");
@@ -251,8 +207,8 @@ TEST_F(Intake, TablesInsideArchivesAreFilesAndTables) {
 }
 
 TEST_F(Intake, NotAnArchiveEndsTheRequestAtThatPart) {
-  Post(Field("before", "1") + Part("f", "fake.zip", "this is not an archive at all") +
-           Field("after", "2") + kEnd,
+  Post(FieldPart("before", "1") + Part("f", "fake.zip", "this is not an archive at all") +
+           FieldPart("after", "2") + kBodyEnd,
        true, false);
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"fake.zip"}));
   ASSERT_EQ(acc.Vars().size(), 1u);
@@ -261,7 +217,7 @@ TEST_F(Intake, NotAnArchiveEndsTheRequestAtThatPart) {
 
 TEST_F(Intake, TableNamesKeepTheirPathAndLoseOnlyAFinalDbf) {
   Post(Part("t", "C:\\Data\\Orders.DBF", Goods()) + Part("u", "report.dbf.txt", Goods()) +
-           Part("v", "notes.dbf.txt", "plain text, not a table") + kEnd,
+           Part("v", "notes.dbf.txt", "plain text, not a table") + kBodyEnd,
        false, true);
   EXPECT_EQ(acc.Files().size(), 3u);
   ASSERT_EQ(acc.DBFs().size(), 2u);
@@ -281,7 +237,7 @@ TEST_F(Intake, TableNamesKeepTheirPathAndLoseOnlyAFinalDbf) {
 }
 
 TEST_F(Intake, RowsAreTheLiveRecordsWithTypedValues) {
-  Post(Part("t", "goods.dbf", Goods()) + kEnd, false, true);
+  Post(Part("t", "goods.dbf", Goods()) + kBodyEnd, false, true);
   ASSERT_EQ(acc.DBFs().size(), 1u);
   EXPECT_EQ(Rows(0), 3);  // the deleted record is skipped
   EXPECT_EQ(acc.DBFs()[0].RecNos, (std::vector<int32_t>{1, 3, 4}));
@@ -325,8 +281,8 @@ TEST_F(Intake, RowsAreTheLiveRecordsWithTypedValues) {
 TEST_F(Intake, RowPutIsClampedAndMissingThingsGiveIntegerZero) {
   std::vector<std::string> ten;
   for (int i = 0; i < 10; ++i) ten.push_back(" " + std::to_string(i));
-  Post(Part("t", "ten.dbf", Table({{"N", 'N', 1, 0}}, ten)) +
-           Part("e", "empty.dbf", Table({{"N", 'N', 1, 0}}, {})) + kEnd,
+  Post(Part("t", "ten.dbf", DbfTable({{"N", 'N', 1, 0}}, ten)) +
+           Part("e", "empty.dbf", DbfTable({{"N", 'N', 1, 0}}, {})) + kBodyEnd,
        false, true);
   ASSERT_EQ(acc.DBFs().size(), 2u);
   SetRow(0, 99);
@@ -354,8 +310,8 @@ TEST_F(Intake, RowPutIsClampedAndMissingThingsGiveIntegerZero) {
 
 TEST_F(Intake, ColumnOfUnknownKindHasADefinitionButNoValue) {
   Post(Part("t", "odd.dbf",
-            Table({{"A", 'C', 2, 0}, {"B", 'X', 3, 0}, {"C", 'N', 2, 0}}, {" abxyz42"})) +
-           kEnd,
+            DbfTable({{"A", 'C', 2, 0}, {"B", 'X', 3, 0}, {"C", 'N', 2, 0}}, {" abxyz42"})) +
+           kBodyEnd,
        false, true);
   ASSERT_EQ(acc.DBFs().size(), 1u);
   Var t;
@@ -374,7 +330,7 @@ TEST_F(Intake, ColumnOfUnknownKindHasADefinitionButNoValue) {
 
 TEST_F(Intake, BrokenTablesAreFilesOnly) {
   std::string t = Goods();
-  Post(Part("a", "short.dbf", t.substr(0, 20)) + Part("b", "ok.dbf", t) + kEnd, false, true);
+  Post(Part("a", "short.dbf", t.substr(0, 20)) + Part("b", "ok.dbf", t) + kBodyEnd, false, true);
   EXPECT_EQ(acc.Files().size(), 2u);
   ASSERT_EQ(acc.DBFs().size(), 1u);
   EXPECT_EQ(acc.DBFs()[0].Name, "ok");

@@ -3,21 +3,8 @@
 ' out): a member that fails outside its own handling reaches the script as an
 ' error from QRVX.Acceptor with the failure's message; a member whose own
 ' work fails answers its empty result without an error.
-' The last line counts the checks; the harness requires it.
-Option Explicit
-
-Dim passed, failed
-passed = 0
-failed = 0
-
-Sub Check(cond, what)
-  If cond Then
-    passed = passed + 1
-  Else
-    failed = failed + 1
-    WScript.Echo "FAIL: " & what
-  End If
-End Sub
+' Runs after tests/support/checks.vbs.
+Plan 12
 
 Dim o, big, body, v, round
 Set o = CreateObject("QRVX.Acceptor")
@@ -50,5 +37,4 @@ Check o.FileReadText("big.txt", 0, 5) = "xxxxx", "FileReadText of a short block"
 On Error GoTo 0
 
 Set o = Nothing
-WScript.Echo passed & " passed, " & failed & " failed"
-If failed > 0 Then WScript.Quit 1
+Done

@@ -1,19 +1,20 @@
 #!/bin/sh
 # Registers the cross-built qrvx.dll with regsvr32 under Wine, checks the
-# registry with reg query, runs the VBScript suite through cscript (which
-# must report exactly the expected number of passed checks), unregisters it
-# and checks that the keys are gone. Then registers the test build of the
-# library that cannot allocate long strings and runs the member error suite.
-# wine_server.sh WINE_RUN PREFIX DLL SOURCE_DIR DATA_DIR EXAMPLES_DIR WORK_DIR CHECKS
-#                LIMITED_DLL ERROR_CHECKS LOOP_CHECKS
+# registry with reg query, runs the VBScript suites through cscript (each must
+# run and pass every check it plans), unregisters it and checks that the keys
+# are gone. Then registers the test build of the library that cannot allocate
+# long strings and runs the member error suite.
+# wine_server.sh WINE_RUN PREFIX DLL SOURCE_DIR DATA_DIR EXAMPLES_DIR WORK_DIR
+#                LIMITED_DLL CLSID LIBID
+# (CLSID and LIBID braced, as the build reads them from receiver/Guids.h.)
 set -u
 run="$1 $2"
-dll=$3 src=$4 data=$5 examples=$6 work=$7 checks=$8 limited=$9 error_checks=${10} loop_checks=${11}
-clsid='{7806FC75-04C2-45B7-A723-3DC129D6344A}'
-libid='{3C86BF94-8932-4E97-9B38-66C71EEA9A7E}'
+dll=$3 src=$4 data=$5 examples=$6 work=$7 limited=$8 clsid=$9 libid=${10}
 status=0
 fail() { printf "FAIL: %s\n" "$*"; status=1; }
 winpath() { printf "%s\n" "Z:$1" | sed 's|/|\\|g'; }
+vbs_support="$src/../support"
+. "$vbs_support/vbs_suite.sh"
 # reg query KEY [VALUE-SWITCHES] must print the line "NAME    REG_SZ    DATA".
 expect() {
   out=$($run reg query "$1" $2 2>&1 | tr -d '\r')
@@ -37,20 +38,9 @@ expect "HKCR\\QRVX.Acceptor\\Clsid" "/ve" "REG_SZ    $clsid"
 expect "HKCR\\TypeLib\\$libid\\1.0\\409\\win64" "/ve" "REG_SZ    $(winpath "$dll")"
 $run reg query "HKCR\\QRVX.Acceptor.1" >/dev/null 2>&1 && fail "a versioned ProgID was written"
 
-# suite SCRIPT COUNT [ARGS...]: cscript must end with "COUNT passed, 0 failed".
-suite() {
-  script=$1 count=$2
-  shift 2
-  $run cscript //nologo "$(winpath "$src/$script")" "$@" >"$work/$script.out" 2>&1
-  code=$?
-  out=$(tr -d '\r' <"$work/$script.out")
-  printf "%s\n" "$out"
-  [ $code -eq 0 ] || fail "$script: cscript exit code $code"
-  printf "%s\n" "$out" | tail -n 1 | grep -qx "$count passed, 0 failed" ||
-    fail "$script did not report '$count passed, 0 failed'"
-}
-suite acceptor.vbs "$checks" "$(winpath "$data")" "$(winpath "$work")"
-suite loops.vbs "$loop_checks" "$(winpath "$data")" "$(winpath "$work")"
+vbs_suite "$run" "$work/acceptor" "$src/acceptor.vbs" -- "$(winpath "$data")" "$(winpath "$work")" \
+  "$clsid"
+vbs_suite "$run" "$work/loops" "$src/loops.vbs" -- "$(winpath "$data")" "$(winpath "$work")"
 
 $run regsvr32 /s /u "$(winpath "$dll")" || fail "regsvr32 /u exit code $?"
 for k in "$key" "HKCR\\QRVX.Acceptor" "HKCR\\TypeLib\\$libid\\1.0"; do
@@ -71,7 +61,7 @@ esac
 $run regsvr32 /s /u "$(winpath "$spaced/qrvx.dll")" || fail "regsvr32 /u (spaced) exit code $?"
 
 $run regsvr32 /s "$(winpath "$limited")" || fail "regsvr32 (limited) exit code $?"
-suite member_error.vbs "$error_checks"
+vbs_suite "$run" "$work/member_error" "$src/member_error.vbs"
 $run regsvr32 /s /u "$(winpath "$limited")" || fail "regsvr32 /u (limited) exit code $?"
 
 [ $status -eq 0 ] && echo "wine_server: all checks passed"

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #if defined(QRVX_CLI) && !defined(_WIN32)
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,20 +12,15 @@
 #include <vector>
 
 #include "support/Automation.h"
+#include "support/Process.h"
 #include "support/TempDir.h"
 
 namespace {
 
 std::string Qrvx(const std::string& args, int* status) {
-  std::string out;
-  FILE* p = popen((std::string(QRVX_CLI) + " " + args + " 2>/dev/null").c_str(), "r");
-  if (!p) return out;
-  char buf[65536];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int st = pclose(p);
-  *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return out;
+  TRunResult r = RunCommand(std::string(QRVX_CLI) + " " + args + " 2>/dev/null");
+  *status = r.Code;
+  return r.Out;
 }
 
 TEST(PackageCommand, CreatesListsAndReads) {

@@ -16,6 +16,7 @@
 
 #include "setup/TmplLib.h"
 #include "support/Automation.h"
+#include "support/Bytes.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -52,10 +53,6 @@ class Package : public ::testing::Test {
   TTestDir temp{"qrvx_setup_"};
   const fs::path& dir = temp.Path;
 };
-
-void Put32(std::string& s, int32_t v) {
-  for (int i = 0; i < 4; ++i) s += char(uint32_t(v) >> (8 * i) & 0xFF);
-}
 
 constexpr int32_t kAuto = INT32_MIN;
 

@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
+
+#include "Data.h"
 
 // A VARIANT that clears itself.
 struct Var : VARIANT {
@@ -25,8 +25,8 @@ inline BSTR AnsiBstr(std::string_view s) {
   return b;
 }
 
-// Takes ownership of b and gives its text in the ANSI code page.
-inline std::string TakeAnsi(BSTR b) {
+// The text of b in the ANSI code page, b left alone.
+inline std::string AnsiOf(BSTR b) {
   std::string s;
   UINT n = SysStringLen(b);
   if (n) {
@@ -34,6 +34,12 @@ inline std::string TakeAnsi(BSTR b) {
     s.resize(m);
     WideCharToMultiByte(CP_ACP, 0, b, n, s.data(), m, nullptr, nullptr);
   }
+  return s;
+}
+
+// Takes ownership of b and gives its text in the ANSI code page.
+inline std::string TakeAnsi(BSTR b) {
+  std::string s = AnsiOf(b);
   SysFreeString(b);
   return s;
 }
@@ -68,13 +74,4 @@ inline std::string ArrayBytes(const VARIANT& v) {
   std::string s(static_cast<const char*>(p), static_cast<size_t>(hi - lo + 1));
   SafeArrayUnaccessData(v.parray);
   return s;
-}
-
-inline std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline std::string DataPath(const std::string& rel) {
-  return std::string(QRVX_TEST_DATA_DIR) + "/" + rel;
 }

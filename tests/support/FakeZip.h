@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "Bytes.h"
+
 struct TFakeZipEntry {
   std::string Name, Data;
   int64_t Crc = -1;  // -1: the data's CRC-32
@@ -24,29 +26,27 @@ inline uint32_t FakeZipCrc(const std::string& s) {
 }
 
 inline std::string FakeZip(const std::vector<TFakeZipEntry>& entries) {
-  auto put16 = [](std::string& s, uint32_t v) { s += char(v & 0xFF), s += char((v >> 8) & 0xFF); };
-  auto put32 = [&](std::string& s, uint32_t v) { put16(s, v & 0xFFFF), put16(s, v >> 16); };
   std::string out, central;
   for (const TFakeZipEntry& e : entries) {
     uint32_t crc = e.Crc < 0 ? FakeZipCrc(e.Data) : uint32_t(e.Crc);
     uint32_t packed = e.Packed < 0 ? uint32_t(e.Data.size()) : uint32_t(e.Packed);
     uint32_t unpacked = e.Unpacked < 0 ? uint32_t(e.Data.size()) : uint32_t(e.Unpacked);
     uint32_t offset = uint32_t(out.size());
-    put32(out, 0x04034B50), put16(out, 20), put16(out, e.Flags), put16(out, e.Method);
-    put32(out, 0x58A76000), put32(out, crc), put32(out, packed), put32(out, unpacked);
-    put16(out, uint32_t(e.Name.size())), put16(out, 0);
+    Put32(out, 0x04034B50), Put16(out, 20), Put16(out, e.Flags), Put16(out, e.Method);
+    Put32(out, 0x58A76000), Put32(out, crc), Put32(out, packed), Put32(out, unpacked);
+    Put16(out, uint32_t(e.Name.size())), Put16(out, 0);
     out += e.Name + e.Data;
-    put32(central, 0x02014B50), put16(central, 20), put16(central, 20), put16(central, e.Flags);
-    put16(central, e.Method), put32(central, 0x58A76000), put32(central, crc);
-    put32(central, packed), put32(central, unpacked), put16(central, uint32_t(e.Name.size()));
-    put16(central, 0), put16(central, 0), put16(central, 0), put16(central, 0);
-    put32(central, 32), put32(central, offset);
+    Put32(central, 0x02014B50), Put16(central, 20), Put16(central, 20), Put16(central, e.Flags);
+    Put16(central, e.Method), Put32(central, 0x58A76000), Put32(central, crc);
+    Put32(central, packed), Put32(central, unpacked), Put16(central, uint32_t(e.Name.size()));
+    Put16(central, 0), Put16(central, 0), Put16(central, 0), Put16(central, 0);
+    Put32(central, 32), Put32(central, offset);
     central += e.Name;
   }
   uint32_t at = uint32_t(out.size());
   out += central;
-  put32(out, 0x06054B50), put16(out, 0), put16(out, 0), put16(out, uint32_t(entries.size()));
-  put16(out, uint32_t(entries.size())), put32(out, uint32_t(central.size())), put32(out, at);
-  put16(out, 0);
+  Put32(out, 0x06054B50), Put16(out, 0), Put16(out, 0), Put16(out, uint32_t(entries.size()));
+  Put16(out, uint32_t(entries.size())), Put32(out, uint32_t(central.size())), Put32(out, at);
+  Put16(out, 0);
   return out;
 }

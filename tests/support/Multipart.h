@@ -12,10 +12,13 @@
 inline std::string FieldPart(const std::string& name, const std::string& value) {
   return "--B\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
 }
+// contentType "": no Content-Type line.
 inline std::string FilePart(const std::string& field, const std::string& file,
-                            const std::string& data) {
+                            const std::string& data,
+                            const std::string& contentType = "application/octet-stream") {
   return "--B\r\nContent-Disposition: form-data; name=\"" + field + "\"; filename=\"" + file +
-         "\"\r\nContent-Type: application/octet-stream\r\n\r\n" + data + "\r\n";
+         "\"\r\n" + (contentType.empty() ? "" : "Content-Type: " + contentType + "\r\n") + "\r\n" +
+         data + "\r\n";
 }
 inline const std::string kBodyEnd = "--B--\r\n";
 

@@ -84,10 +84,10 @@ TEST(Component, LegacyMethodsExtractThroughTheComponent) {
                             "lorem-ipsum-implode.zip",
                             "imploding-4Kdict-2trees.zip",
                             "imploding-8Kdict-3trees.zip"};
-  const std::string first = ReadAll(DataPath("legacy/zip2-first.txt"));
+  const std::string first = ReadWholeFile(DataPath("unzip/legacy/zip2-first.txt"));
   for (const char* name : archives) {
     TUnZip u;
-    u.SetZipName(DataPath(std::string("legacy/") + name));
+    u.SetZipName(DataPath(std::string("unzip/legacy/") + name));
     u.ReadDirectory();
     int files = 0;
     std::set<int> methods;

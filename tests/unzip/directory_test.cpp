@@ -8,7 +8,7 @@ namespace {
 
 TEST(Directory, EntriesOfARealArchive) {
   TUnZip u;
-  u.SetZipName(DataPath("go-test.zip"));
+  u.SetZipName(DataPath("unzip/go-test.zip"));
   u.ReadDirectory();
   ASSERT_EQ(u.EntryCount(), 2);
   EXPECT_EQ(u.EntryName(0), "test.txt");
@@ -27,7 +27,7 @@ TEST(Directory, EntriesOfARealArchive) {
 
 TEST(Directory, NoEndRecord) {
   TUnZip u;
-  OpenBytes(u, ReadAll(DataPath("readme.notzip")));
+  OpenBytes(u, ReadWholeFile(DataPath("unzip/readme.notzip")));
   EXPECT_EQ(ErrorOf([&] { u.ReadDirectory(); }), "Incomplete Zip File");
   EXPECT_EQ(u.EntryCount(), 0);
 
@@ -76,7 +76,7 @@ TEST(Directory, EndRecordSearch) {
   EXPECT_EQ(u.EntryName(0), "a.txt");
   // The same with libzip's real archive whose comment holds a complete one.
   TUnZip w;
-  OpenBytes(w, ReadAll(DataPath("libzip-zip-in-archive-comment.zip")));
+  OpenBytes(w, ReadWholeFile(DataPath("unzip/libzip-zip-in-archive-comment.zip")));
   w.ReadDirectory();
   EXPECT_GE(w.EntryCount(), 1);
 
@@ -111,7 +111,7 @@ TEST(Directory, NamesSplitIntoDirectoryAndFile) {
 TEST(Directory, OemNamesBecomeAnsi) {
   QrvxSetSystemLocale("ru_RU.UTF-8");  // OEM 866, ANSI 1251
   TUnZip u;
-  OpenBytes(u, ReadAll(DataPath("test_read_format_zip_filename_cp866.zip")));
+  OpenBytes(u, ReadWholeFile(DataPath("unzip/test_read_format_zip_filename_cp866.zip")));
   u.ReadDirectory();
   ASSERT_EQ(u.EntryCount(), 2);
   // "ПРИВЕТ" and "привет" in code page 1251.
@@ -124,7 +124,7 @@ TEST(Directory, OemNamesBecomeAnsi) {
 TEST(Directory, ScanRebuildsWhenTheDirectoryIsMisplaced) {
   // 43 bytes of text in front: the offsets of the central directory are off.
   TUnZip u;
-  u.SetZipName(DataPath("go-test-prefix.zip"));
+  u.SetZipName(DataPath("unzip/go-test-prefix.zip"));
   u.ReadDirectory();
   EXPECT_TRUE(u.Rebuilt());
   ASSERT_EQ(u.EntryCount(), 2);
@@ -188,7 +188,7 @@ TEST(Directory, DuplicateLocalOffsetsAndEntryLimit) {
 
 TEST(Directory, Comments) {
   TUnZip u;
-  u.SetZipName(DataPath("libzip-testcomment.zip"));
+  u.SetZipName(DataPath("unzip/libzip-testcomment.zip"));
   u.ReadDirectory();
   ASSERT_EQ(u.EntryCount(), 4);
   EXPECT_EQ(u.EntryComment(0), "");
@@ -207,12 +207,12 @@ TEST(Directory, Comments) {
 
 TEST(Directory, ZipNameChangesDropTheDirectory) {
   TUnZip u;
-  u.SetZipName(DataPath("go-test.zip"));
+  u.SetZipName(DataPath("unzip/go-test.zip"));
   u.ReadDirectory();
   EXPECT_EQ(u.EntryCount(), 2);
-  u.SetZipName(DataPath("GO-TEST.ZIP"));  // equal but for case: nothing changes
+  u.SetZipName(DataPath("unzip/GO-TEST.ZIP"));  // equal but for case: nothing changes
   EXPECT_EQ(u.EntryCount(), 2);
-  u.SetZipName(DataPath("libzip-testcomment.zip"));
+  u.SetZipName(DataPath("unzip/libzip-testcomment.zip"));
   EXPECT_EQ(u.EntryCount(), 0);
 #ifndef _WIN32
   // The stand-in's dialogs have no desktop and answer as cancelled.
@@ -226,7 +226,7 @@ TEST(Directory, ZipNameChangesDropTheDirectory) {
   EXPECT_EQ(u.ThisVersion(), 203);
   EXPECT_EQ(ErrorOf([&] {
               TUnZip v;
-              v.SetZipName(DataPath("missing.zip"));
+              v.SetZipName(DataPath("unzip/missing.zip"));
               v.ReadDirectory();
             }).rfind("Cannot open file", 0),
             0u);
@@ -234,7 +234,7 @@ TEST(Directory, ZipNameChangesDropTheDirectory) {
 
 TEST(Directory, EntriesAssignAndPersist) {
   TUnZip u;
-  u.SetZipName(DataPath("libzip-testcomment.zip"));
+  u.SetZipName(DataPath("unzip/libzip-testcomment.zip"));
   u.ReadDirectory();
   ASSERT_EQ(u.EntryComment(2), "Third one.");
   const TZipHeaderInfo& e = u.Entry(2);

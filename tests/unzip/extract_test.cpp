@@ -8,7 +8,7 @@ namespace {
 
 TEST(Extract, RealArchiveByPattern) {
   TUnZip u;
-  OpenBytes(u, ReadAll(DataPath("go-test.zip")));
+  OpenBytes(u, ReadWholeFile(DataPath("unzip/go-test.zip")));
   u.ReadDirectory();
   std::string out;
   EXPECT_EQ(Extract(u, "test.txt", &out), 1);
@@ -39,7 +39,7 @@ TEST(Extract, PatternRules) {
 
   // Only directory entries: 0, and no event but the first.
   TUnZip d;
-  d.SetZipName(DataPath("go-subdir.zip"));
+  d.SetZipName(DataPath("unzip/go-subdir.zip"));
   std::vector<std::string> events;
   d.OnStartUnZipInfo = [&](TUnZip*, int n, int64_t total, bool&) {
     events.push_back("info " + std::to_string(n) + " " + std::to_string(total));
@@ -98,25 +98,25 @@ TEST(Extract, EventsInOrder) {
 
 TEST(Extract, StoredAndDeflatedWithDataDescriptors) {
   TUnZip u;
-  OpenBytes(u, ReadAll(DataPath("go-go-with-datadesc-sig.zip")));
+  OpenBytes(u, ReadWholeFile(DataPath("unzip/go-go-with-datadesc-sig.zip")));
   std::string out;
   EXPECT_EQ(Extract(u, "*", &out), 2);
   EXPECT_EQ(out, "foo\nbar\n");
   TUnZip v;
-  v.SetZipName(DataPath("Zip.none.datadescriptors.zip"));
+  v.SetZipName(DataPath("unzip/Zip.none.datadescriptors.zip"));
   EXPECT_EQ(Extract(v, "first.txt", &out), 1);
   EXPECT_EQ(Crc(out), 0x03f00687u);
   EXPECT_EQ(Extract(v, "second.txt", &out), 1);
   EXPECT_EQ(Crc(out), 0xd55fc7ebu);
   TUnZip w;
-  w.SetZipName(DataPath("go-dd.zip"));
+  w.SetZipName(DataPath("unzip/go-dd.zip"));
   EXPECT_EQ(Extract(w, "filename", &out), 1);
   EXPECT_EQ(out, "This is a test textfile.\n");
 }
 
 TEST(Extract, TraditionalEncryption) {
   TUnZip u;
-  u.SetZipName(DataPath("zipcrypto.zip"));
+  u.SetZipName(DataPath("unzip/zipcrypto.zip"));
   std::vector<std::pair<int, int>> skips;
   u.OnSkippingFile = [&](TUnZip*, TSkipReason r, int i) { skips.push_back({r, i}); };
   std::string out;
@@ -129,7 +129,7 @@ TEST(Extract, TraditionalEncryption) {
 
   // The password asked for again: first a wrong one, then the right one.
   TUnZip v;
-  OpenBytes(v, ReadAll(DataPath("libzip-encrypt.zip")));
+  OpenBytes(v, ReadWholeFile(DataPath("unzip/libzip-encrypt.zip")));
   std::vector<std::string> offered = {"bar", "foo"};
   int asked = 0;
   v.OnBadPassword = [&](TUnZip*, int, std::string& p) {
@@ -142,17 +142,17 @@ TEST(Extract, TraditionalEncryption) {
 
   // With a data descriptor the check byte comes from the time.
   TUnZip w;
-  w.SetZipName(DataPath("libzip-encrypt-pkware-noentropy.zip"));
+  w.SetZipName(DataPath("unzip/libzip-encrypt-pkware-noentropy.zip"));
   w.Password = "no-entropy";
   EXPECT_EQ(Extract(w, "encrypted", &out), 1);
   EXPECT_EQ(out, "encrypted\n");
   TUnZip x;
-  x.SetZipName(DataPath("Zip.deflate.pkware.zip"));
+  x.SetZipName(DataPath("unzip/Zip.deflate.pkware.zip"));
   x.Password = "12345678";
   EXPECT_EQ(Extract(x, "File.txt", &out), 1);
   EXPECT_EQ(out, "bla-bla-bla-bla-bla");
   TUnZip y;
-  y.SetZipName(DataPath("libzip-empty-pkware.zip"));
+  y.SetZipName(DataPath("unzip/libzip-empty-pkware.zip"));
   y.Password = "1";
   EXPECT_EQ(Extract(y, "0", &out), 1);
   y.Password = "2";
@@ -165,7 +165,7 @@ TEST(Extract, TraditionalEncryption) {
 #ifndef _WIN32  // message boxes would wait for a click
 TEST(Extract, UnknownMethodAndBadData) {
   TUnZip u;
-  u.SetZipName(DataPath("bzip2-zip.zip"));
+  u.SetZipName(DataPath("unzip/bzip2-zip.zip"));
   testing::internal::CaptureStderr();
   EXPECT_EQ(Extract(u, "*"), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Zip Error] Unknown Compression Method\r\n");
@@ -206,7 +206,7 @@ TEST(Extract, UnknownMethodAndBadData) {
 #endif
 
 TEST(Extract, SpannedSet) {
-  std::string base = DataPath("Infozip.nocomp.multi");
+  std::string base = DataPath("unzip/Infozip.nocomp.multi");
   TUnZip u;
   u.SetZipName(base + ".zip");
   // Without a handler no other volume can be had.
@@ -246,7 +246,7 @@ TEST(Extract, SpannedSet) {
 
 TEST(Extract, CallersStreamIsNeverFreedByAVolumeSwitch) {
   // A single file that says it is the second volume of a set.
-  auto* mem = MemoryOf(ReadAll(DataPath("libzip-multidisk.zip")));
+  auto* mem = MemoryOf(ReadWholeFile(DataPath("unzip/libzip-multidisk.zip")));
   TUnZip u;
   u.SetArchiveStream(mem);
   std::string message = ErrorOf([&] {
@@ -261,7 +261,7 @@ TEST(Extract, CallersStreamIsNeverFreedByAVolumeSwitch) {
 
 TEST(Extract, TruncatedAndCorruptedArchivesFailCleanly) {
   for (const char* name : {"go-test.zip", "zipcrypto.zip", "Zip.Evil.zip"}) {
-    std::string zip = ReadAll(DataPath(name));
+    std::string zip = ReadWholeFile(DataPath(std::string("unzip/") + name));
     for (size_t len = 0; len < zip.size(); len += 7) {
       for (int mode = 0; mode < 2; ++mode) {
         std::string bytes = zip.substr(0, len);

@@ -32,12 +32,12 @@ TEST(Files, NamesNeverLeaveTheDestination) {
   TTempDir tmp;
   std::string dest = tmp.Path + "/out/deeper";
   TUnZip u;
-  u.SetZipName(DataPath("Zip.Evil.zip"));
+  u.SetZipName(DataPath("unzip/Zip.Evil.zip"));
   u.SetDestDir(dest);  // made when missing
   u.RecreateDirs = true;
   EXPECT_EQ(ExtractFiles(u), 1);
   EXPECT_EQ(Listing(tmp.Path), "./out ./out/deeper ./out/deeper/good.txt ");
-  EXPECT_EQ(ReadAll(dest + "/good.txt").size(), 19u);
+  EXPECT_EQ(ReadWholeFile(dest + "/good.txt").size(), 19u);
 
   // Absolute and drive directories go below DestDir; ". ." and "..." count
   // as climbing out too.
@@ -57,7 +57,7 @@ TEST(Files, NamesNeverLeaveTheDestination) {
 TEST(Files, DirectoriesRootDirAndEmptyDestDir) {
   TTempDir tmp;
   TUnZip u;
-  u.SetZipName(DataPath("go-subdir.zip"));
+  u.SetZipName(DataPath("unzip/go-subdir.zip"));
   u.SetDestDir(tmp.Path);
   u.RecreateDirs = true;
   std::vector<std::string> starts;
@@ -112,7 +112,7 @@ TEST(Files, OverwriteModes) {
   u.OnSkippingFile = [&](TUnZip*, TSkipReason r, int) { skipped.push_back(r); };
   EXPECT_EQ(ExtractFiles(u), 0);
   EXPECT_EQ(skipped, std::vector<int>{skNoOverwrite});
-  EXPECT_EQ(ReadAll(target), "old");
+  EXPECT_EQ(ReadWholeFile(target), "old");
 
   // Prompt: the handler may decline, or accept under another name.
   u.OverwriteMode = Prompt;
@@ -123,8 +123,8 @@ TEST(Files, OverwriteModes) {
     over = true;
   };
   EXPECT_EQ(ExtractFiles(u), 1);
-  EXPECT_EQ(ReadAll(target), "old");
-  EXPECT_EQ(ReadAll(tmp.Path + "/renamed.txt"), "new");
+  EXPECT_EQ(ReadWholeFile(target), "old");
+  EXPECT_EQ(ReadWholeFile(tmp.Path + "/renamed.txt"), "new");
 
   // Without a handler a message box asks; without a desktop to show it on,
   // the question goes to the debugger output and the answer is No: nothing
@@ -135,12 +135,12 @@ TEST(Files, OverwriteModes) {
   EXPECT_EQ(ExtractFiles(u), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "[File Exists Alert] Replace existing file a.txt?\r\n");
-  EXPECT_EQ(ReadAll(target), "old");
+  EXPECT_EQ(ReadWholeFile(target), "old");
   EXPECT_EQ(skipped, std::vector<int>{skNoOverwrite});
   u.OverwriteMode = Always;
   WriteAll(target, "older");
   EXPECT_EQ(ExtractFiles(u), 1);
-  EXPECT_EQ(ReadAll(target), "new");
+  EXPECT_EQ(ReadWholeFile(target), "new");
 }
 
 // A file system that refuses the last bytes of a file (a full disk, here a
@@ -180,7 +180,7 @@ TEST(Files, AttributesTimesAndFailedEntries) {
   u.OnStartUnZip = [](TUnZip*, int i, const std::string&, bool& skip) { skip = i == 2; };
   EXPECT_EQ(ExtractFiles(u), 2);  // bad.txt fails its CRC and is deleted
   EXPECT_EQ(Listing(tmp.Path), "./plain.txt ./skip.txt ");
-  EXPECT_EQ(ReadAll(tmp.Path + "/skip.txt"), "");  // skipped: stays, empty
+  EXPECT_EQ(ReadWholeFile(tmp.Path + "/skip.txt"), "");  // skipped: stays, empty
   struct stat st;
   ASSERT_EQ(stat((tmp.Path + "/plain.txt").c_str(), &st), 0);
   struct tm want = {};

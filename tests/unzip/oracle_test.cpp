@@ -38,7 +38,7 @@ struct TSourceTree {
     WriteAll(Dir.Path + "/src/" + rel, bytes);
     Files.push_back(rel);
   }
-  std::string Source(const std::string& rel) { return ReadAll(Dir.Path + "/src/" + rel); }
+  std::string Source(const std::string& rel) { return ReadWholeFile(Dir.Path + "/src/" + rel); }
 };
 
 std::string Pattern(std::string rel) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Classes.h"
+#include "support/Errors.h"
 #include "tests/unzip/reference_wildcard.h"
 #include "unzip/BufStream.h"
 #include "unzip/Helpers.h"
@@ -37,15 +38,6 @@ std::vector<int> Tags(const TObjectList& l) {
   std::vector<int> out;
   for (int i = 0; i < l.Count(); ++i) out.push_back(static_cast<TNum*>(l.Items(i))->Tag);
   return out;
-}
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message;
-  }
-  return "(none)";
 }
 
 TEST(ObjectList, HoldsAtMost65520Items) {

@@ -1,5 +1,5 @@
-// Helpers for the TUnZip tests: archive bytes from tests/data/unzip, a
-// component over them, hand-made stored archives, temporary directories.
+// Helpers for the TUnZip tests: a component over archive bytes, hand-made
+// stored archives, temporary directories.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,19 +12,12 @@
 #include <vector>
 
 #include "common/Classes.h"
+#include "support/Bytes.h"
+#include "support/Data.h"
+#include "support/Errors.h"
+#include "support/Process.h"
 #include "unzip/Decoders.h"
 #include "unzip/UnZip.h"
-
-inline std::string DataPath(const std::string& name) {
-  return std::string(QRVX_TEST_DATA_DIR) + "/unzip/" + name;
-}
-
-inline std::string ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 inline void WriteAll(const std::string& path, const std::string& bytes) {
   std::ofstream f(path, std::ios::binary);
@@ -58,15 +51,6 @@ inline int Extract(TUnZip& u, const std::string& pattern, std::string* out = nul
   return n;
 }
 
-inline std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message;
-  }
-  return "(none)";
-}
-
 // Stored archives built by hand, for shapes no tool writes.
 struct TFakeEntry {
   std::string Name, Data;
@@ -76,13 +60,6 @@ struct TFakeEntry {
   uint16_t Method = 0, Flags = 0;
   uint32_t DosDateTime = 0x58A76000;  // 2024-05-07 12:00:00
 };
-
-inline void Put16(std::string& s, uint16_t v) {
-  s += char(v), s += char(v >> 8);
-}
-inline void Put32(std::string& s, uint32_t v) {
-  Put16(s, uint16_t(v)), Put16(s, uint16_t(v >> 16));
-}
 
 // order: the order of the central records (indexes into entries); empty: as given.
 inline std::string MakeZip(const std::vector<TFakeEntry>& entries, std::vector<int> order = {},
@@ -134,16 +111,10 @@ struct TTempDir {
   std::string Path;
 };
 
-// Runs a shell command; gives its standard output.
-inline std::string Shell(const std::string& cmd, int* status = nullptr) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[65536];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int st = pclose(p);
-  if (status) *status = st;
-  return out;
+// Runs a shell command; gives its standard output (and its exit code).
+inline std::string Shell(const std::string& cmd, int* code = nullptr) {
+  TRunResult r = RunCommand(cmd);
+  if (code) *code = r.Code;
+  return r.Out;
 }
 #endif  // _WIN32

@@ -1,21 +1,8 @@
 ' After setup: the installed QRVX.Acceptor receives a posted body the way
 ' the sample page Upload.asp does, loop counters in variables.
 ' Argument: a file holding the hexadecimal of the body (Windows path).
-' Every check is counted; the last line says how many ran.
-Option Explicit
-
-Dim passed, failed
-passed = 0
-failed = 0
-
-Sub Check(cond, what)
-  If cond Then
-    passed = passed + 1
-  Else
-    failed = failed + 1
-    WScript.Echo "FAIL: " & what
-  End If
-End Sub
+' Runs after tests/support/checks.vbs.
+Plan 4
 
 Dim fso, dom, el, up, i, names, files
 Set fso = WScript.CreateObject("Scripting.FileSystemObject")
@@ -40,4 +27,4 @@ For i = 0 To up.FileCount - 1
   files = files & up.FileName(i) & ":" & up.FileSize(i) & ";"
 Next
 Check files = "hello.txt:11;", "files: " & files
-WScript.Echo passed & " passed, " & failed & " failed"
+Done

@@ -11,6 +11,8 @@ dist=$1 dlgctl=$2 here=$3 work=$4
 status=0
 fail() { printf "FAIL: %s\n" "$*"; status=1; }
 winpath() { printf "%s\n" "Z:$1" | sed 's|/|\\|g'; }
+vbs_support="$here/../../support"
+. "$vbs_support/vbs_suite.sh"
 
 rm -rf "$work" && mkdir -p "$work" || exit 1
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all
@@ -84,9 +86,7 @@ wine reg query 'HKCR\QRVX.Acceptor\Clsid' >/dev/null 2>&1 || fail "QRVX.Acceptor
 # A body as a browser posts it to Upload.asp.
 printf -- '--XyZ\r\nContent-Disposition: form-data; name="title"\r\n\r\nReport\r\n--XyZ\r\nContent-Disposition: form-data; name="note"\r\n\r\ntwo words\r\n--XyZ\r\nContent-Disposition: form-data; name="file"; filename="C:\\docs\\hello.txt"\r\nContent-Type: text/plain\r\n\r\nhello world\r\n--XyZ--\r\n' |
   od -An -tx1 -v | tr -d ' \n' >"$work/body.hex"
-out=$(wine cscript //nologo "$(winpath "$here/upload.vbs")" "$(winpath "$work/body.hex")" \
-  </dev/null 2>&1 | tr -d '\r')
-printf "%s\n" "$out" | grep -qx "4 passed, 0 failed" || fail "upload.vbs: $out"
+vbs_suite wine "$work/upload" "$here/upload.vbs" -- "$(winpath "$work/body.hex")"
 
 # The installed uninstaller: "Yes" to its question, then its summary.
 wine "C:\\windows\\system32\\QRVXUnst.exe" </dev/null >/dev/null 2>&1 &
