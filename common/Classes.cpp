@@ -142,6 +142,14 @@ uint8_t* TMemoryStream::MutableMemory() {
   return FMemory;
 }
 
+uint8_t* TMemoryStream::GrowUnfilled(int64_t size) {
+  if (size > FSize) {
+    Reserve(size);
+    FSize = size;
+  }
+  return MutableMemory();
+}
+
 int32_t TMemoryStream::Read(void* buffer, int32_t count) {
   if (FPosition < 0 || count <= 0) return 0;
   int64_t left = FSize - FPosition;

@@ -128,6 +128,11 @@ class TMemoryStream : public TStream {
 
   const uint8_t* Memory() const { return FMemory; }
   uint8_t* MutableMemory();  // takes a private copy of a view first
+  // Grows the content to size bytes without clearing what is added, for a
+  // writer that fills those bytes before anything reads them; gives the
+  // memory. A size not above the current one only takes a private copy of a
+  // view.
+  uint8_t* GrowUnfilled(int64_t size);
   void Clear();
   // Makes the buffer a view of size bytes at data, which must outlive it.
   void SetPointer(const void* data, int64_t size);

@@ -12,10 +12,12 @@
 #include "dbf/DBFConvert.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "common/ServerMessageBox.h"
 #include "dbf/DBF.h"
@@ -103,10 +105,28 @@ void TDBFFormatSettings::Load() {
 
 // ---- text helpers ----------------------------------------------------------------
 
+namespace {
+
+// Whether all eight bytes at p are at most 0x20: each byte's low seven bits
+// plus 0x5F reach its top bit exactly when they are above 0x20 (no carry
+// leaves a byte), and a byte of 0x80 or more has that bit already.
+bool AllBlank8(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu, kAdd = 0x5F5F5F5F5F5F5F5Fu;
+  return ((((w & kLow7) + kAdd) | w) & ~kLow7) == 0;
+}
+
+}  // namespace
+
 std::string_view DBFTrim(std::string_view s) {
+  const char* p = s.data();
   size_t b = 0, e = s.size();
-  while (b < e && static_cast<uint8_t>(s[b]) <= 0x20) ++b;
-  while (e > b && static_cast<uint8_t>(s[e - 1]) <= 0x20) --e;
+  // Padding comes in runs: eight bytes at a time, then byte by byte.
+  while (e - b >= 8 && AllBlank8(p + b)) b += 8;
+  while (b < e && static_cast<uint8_t>(p[b]) <= 0x20) ++b;
+  while (e - b >= 8 && AllBlank8(p + e - 8)) e -= 8;
+  while (e > b && static_cast<uint8_t>(p[e - 1]) <= 0x20) --e;
   return s.substr(b, e - b);
 }
 
@@ -125,16 +145,20 @@ bool DBFTextToFloat(std::string_view text, char sep, double& out) {
   }
   size_t n = 0;
   size_t i = b;
-  if (i < e && text[i] == '-')
+  bool negative = i < e && text[i] == '-';
+  if (negative)
     t[n++] = text[i++];
   else if (i < e && text[i] == '+')
     ++i;
-  int digits = 0;
+  int digits = 0, decimals = 0;
+  uint64_t mantissa = 0;  // the digits as an integer while there are at most 19
   bool point = false;
   for (; i < e; ++i) {
     char c = text[i];
     if (c >= '0' && c <= '9') {
       ++digits;
+      decimals += point;
+      mantissa = mantissa * 10 + unsigned(c - '0');
       t[n++] = c;
     } else if (c == sep && !point) {
       point = true;
@@ -144,6 +168,20 @@ bool DBFTextToFloat(std::string_view text, char sep, double& out) {
     }
   }
   if (!digits) return false;
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
+  // Without an exponent, a mantissa below 2^53 and at most 22 decimals are
+  // exact as doubles, and one correctly rounded division gives what
+  // from_chars gives (so only where doubles are computed as doubles).
+  constexpr double kExactPowersOf10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (i == e && digits <= 19 && mantissa <= (uint64_t(1) << 53) &&
+      decimals < int(std::size(kExactPowersOf10))) {
+    double v = double(mantissa) / kExactPowersOf10[decimals];
+    out = negative ? -v : v;
+    return true;
+  }
+#endif
   if (i < e && (text[i] == 'e' || text[i] == 'E')) {
     t[n++] = 'e';
     ++i;
@@ -273,6 +311,19 @@ std::string DBFDateToYYYYMMDD(DATE date) {
 // ---- reading a column ------------------------------------------------------------
 
 // The value of column in buf. Reads only inside the record.
+namespace {
+
+// A number, date or boolean into dest in place (its text buffer kept for
+// the next value read into it).
+void SetScalar(TDBFValue& dest, VARTYPE vt, double num, bool b = false) {
+  dest.vt = vt;
+  dest.Str.clear();
+  dest.Num = num;
+  dest.Bool = b;
+}
+
+}  // namespace
+
 bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
                       TDBFValue* dest) const {
   if (column < 0 || column >= static_cast<int>(FOffsets.size())) return false;
@@ -310,10 +361,10 @@ bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
       }
       double v;
       if (!DBFTextToFloat(t, sep, v)) {
-        if (dest) *dest = TDBFValue::Float(0);
+        if (dest) SetScalar(*dest, VT_R8, 0);
         return false;
       }
-      if (dest) *dest = TDBFValue::Float(v);
+      if (dest) SetScalar(*dest, VT_R8, v);
       return true;
     }
     case ftDate: {
@@ -341,7 +392,7 @@ bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
         };
         DATE d;
         if (DBFEncodeDate(number(0, 4), number(4, 2), number(6, 2), d)) {
-          if (dest) *dest = TDBFValue::Date(d);
+          if (dest) SetScalar(*dest, VT_DATE, d);
           return true;
         }
       }
@@ -350,7 +401,7 @@ bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
       DATE d;
       if (!DBFScanDateDMY(text, sep, d))
         throw EConvertError(Format("'%s' is not a valid date", text.c_str()));
-      if (dest) *dest = TDBFValue::Date(d);
+      if (dest) SetScalar(*dest, VT_DATE, d);
       return true;
     }
     case ftBoolean: {
@@ -361,10 +412,10 @@ bool TDBF::ReadColumn(const TRecordBuffer& buf, int column, TFieldType kind,
       } else if (c == 'F' || c == 'N') {
         value = false;
       } else {
-        if (dest) *dest = TDBFValue::Boolean(false);
+        if (dest) SetScalar(*dest, VT_BOOL, 0, false);
         return false;
       }
-      if (dest) *dest = TDBFValue::Boolean(value);
+      if (dest) SetScalar(*dest, VT_BOOL, 0, value);
       return true;
     }
     case ftMemo:

@@ -46,16 +46,28 @@ bool TField::IsNull() const {
   return !FDataSet->GetFieldData(*this, nullptr);
 }
 
+namespace {
+
+// All bytes of a memo value, through a blob stream.
+[[gnu::noinline]] TDBFValue BlobValue(const TField& field) {
+  std::unique_ptr<TStream> s =
+      field.DataSet()->CreateBlobStream(const_cast<TField&>(field), bmRead);
+  std::string bytes;
+  char chunk[8192];
+  for (int32_t n; (n = s->Read(chunk, sizeof chunk)) > 0;) bytes.append(chunk, n);
+  return TDBFValue::String(std::move(bytes));
+}
+
+}  // namespace
+
+// Built where the caller receives it: a walk reads every value of every
+// record this way.
 TDBFValue TField::Value() const {
-  if (IsBlob()) {
-    std::unique_ptr<TStream> s = FDataSet->CreateBlobStream(const_cast<TField&>(*this), bmRead);
-    std::string bytes;
-    char chunk[8192];
-    for (int32_t n; (n = s->Read(chunk, sizeof chunk)) > 0;) bytes.append(chunk, n);
-    return TDBFValue::String(std::move(bytes));
-  }
   TDBFValue v;
-  if (!FDataSet->GetFieldData(*this, &v)) v = TDBFValue::Null();
+  if (IsBlob())
+    v = BlobValue(*this);
+  else if (!FDataSet->GetFieldData(*this, &v))
+    v = TDBFValue::Null();
   return v;
 }
 

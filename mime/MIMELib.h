@@ -25,7 +25,8 @@ TTransferEncoding TransferEncodingOf(std::string_view value);
 // One part of a multipart body.
 class TAttachment {
  public:
-  std::string ContentType = "text/plain; charset=koi8-r";
+  static constexpr const char* kDefaultContentType = "text/plain; charset=koi8-r";
+  std::string ContentType = kDefaultContentType;
   std::string Disposition;
   std::string ContentID;
   TMemoryStream Data;  // the decoded body, positioned at its start
@@ -38,6 +39,8 @@ class TAttachment {
   // With nullptr empties Data; otherwise empties Lines and makes Data a copy
   // of source's whole content.
   void SetData(TStream* source);
+  // Back to a new part's state, keeping the strings' buffers.
+  void Reset();
 };
 
 // The multipart parser. Parse never fails on malformed input; it always

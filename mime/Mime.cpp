@@ -91,11 +91,12 @@ class Remaining {
   size_t FSignificant = 0;
 };
 
-// One header line, unfolded and lower-cased with the ASCII rule.
-std::string ReadHeaderLine(Remaining& r) {
-  std::string h(r.ReadLine());
-  h = LowerAscii(std::move(h));
-  if (h.empty()) return h;
+// One header line into h, unfolded and lower-cased with the ASCII rule
+// (h's buffer serves the next line too).
+void ReadHeaderLine(Remaining& r, std::string& h) {
+  h.assign(r.ReadLine());
+  for (char& c : h) c = LowerAscii(c);
+  if (h.empty()) return;
   while (!r.Empty() && !r.StartsWithCrLf() && IsBlankByte(r.Front())) {
     std::string_view next = r.ReadLine();
     size_t k = 0;
@@ -105,7 +106,6 @@ std::string ReadHeaderLine(Remaining& r) {
     h.append(next.substr(k));
     for (size_t i = at; i < h.size(); ++i) h[i] = LowerAscii(h[i]);
   }
-  return h;
 }
 
 }  // namespace
@@ -157,17 +157,32 @@ TAttachment* TMime::Part(int index) const {
   return FParts[index].get();
 }
 
+void TAttachment::Reset() {
+  ContentType = kDefaultContentType;
+  Disposition.clear();
+  ContentID.clear();
+  Data.Clear();
+  Block.reset();
+  Lines.clear();
+  Encoding = te8Bit;
+}
+
 void TMime::Parse(std::string_view text) {
   FParts.clear();
-  ParseParts(text, true, [this](std::unique_ptr<TAttachment> part) {
+  ParseParts(text, true, [this](std::unique_ptr<TAttachment>& part) {
     FParts.push_back(std::move(part));
     return true;
   });
 }
 
+// One part object serves every part in turn: its strings keep their buffers.
 void TMime::ParseEach(std::string_view text, const std::function<bool(TAttachment&)>& each) {
   FParts.clear();
-  ParseParts(text, false, [&each](std::unique_ptr<TAttachment> part) { return each(*part); });
+  ParseParts(text, false, [&each](std::unique_ptr<TAttachment>& part) {
+    bool more = each(*part);
+    part->Reset();
+    return more;
+  });
 }
 
 template <class Sink>
@@ -176,10 +191,11 @@ void TMime::ParseParts(std::string_view text, bool keepLines, Sink sink) {
   FBoundary.assign(TrimBlanks(r.ReadLine()));
   // A body that is one line (no CR LF anywhere) is all delimiter: no parts.
   if (FBoundary.empty() || r.Empty()) return;
-  std::string name, value;
+  std::string name, value, h;
+  std::unique_ptr<TAttachment> part;
   for (;;) {
-    auto part = std::make_unique<TAttachment>();
-    std::string h = ReadHeaderLine(r);
+    if (!part) part = std::make_unique<TAttachment>();
+    ReadHeaderLine(r, h);
     while (!r.Empty() && !h.empty()) {
       SplitHeader(h, &name, &value);
       if (name == "content-type") {
@@ -200,10 +216,10 @@ void TMime::ParseParts(std::string_view text, bool keepLines, Sink sink) {
       } else if (name == "content-transfer-encoding") {
         part->Encoding = TransferEncodingOf(value);
       }
-      h = ReadHeaderLine(r);
+      ReadHeaderLine(r, h);
     }
     ApplyDecoder(*part, r.ReadBody(FBoundary), keepLines);
-    if (!sink(std::move(part))) break;
+    if (!sink(part)) break;
     if (r.ReadLine() == "--") break;
     if (r.OnlyBlanks()) break;
   }

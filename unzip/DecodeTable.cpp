@@ -47,7 +47,8 @@ void TDecodeTable::Release() {
 }
 
 int BuildDecodeTable(const uint8_t* lengths, unsigned count, unsigned s, const uint16_t* base,
-                     const uint8_t* extra, unsigned bits, TDecodeTable& table) {
+                     const uint8_t* extra, unsigned bits, TDecodeTable& table,
+                     TEntryBits entryBits) {
   table.Release();
 
   // Codes per length; a length beyond 16 cannot come from the callers.
@@ -101,16 +102,18 @@ int BuildDecodeTable(const uint8_t* lengths, unsigned count, unsigned s, const u
       len = l;
       unsigned rev = Reverse(code, len);
       TCodeEntry e;
+      unsigned extraBits = 0;  // counted in Bits
       if (sym < s) {
         e.Op = sym < 256 ? opLiteral : opEndOfBlock;
         e.Val = uint16_t(sym);
       } else {
         e.Op = extra[sym - s];
         e.Val = base[sym - s];
+        if (entryBits == ebCodeAndExtra && e.Op < opEndOfBlock) extraBits = e.Op;
       }
       if (len <= root) {
         if (pass) {
-          e.Bits = uint8_t(len);
+          e.Bits = uint8_t(len + extraBits);
           for (size_t i = rev; i < (size_t(1) << root); i += size_t(1) << len) t[i] = e;
         }
       } else {
@@ -131,7 +134,7 @@ int BuildDecodeTable(const uint8_t* lengths, unsigned count, unsigned s, const u
           if (pass) t[low] = TCodeEntry{uint8_t(16 + subBits), uint8_t(root), uint16_t(subStart)};
         }
         if (pass) {
-          e.Bits = uint8_t(len - root);
+          e.Bits = uint8_t(len - root + extraBits);
           for (size_t i = rev >> root; i < (size_t(1) << subBits); i += size_t(1) << (len - root))
             t[subStart + i] = e;
         }

@@ -3,7 +3,8 @@
 //
 // A table is indexed by the next Bits bits of the stream (lowest bit first).
 // Each entry holds an operation, the number of bits the code takes at this
-// level and a value:
+// level (with the entry's extra bits too, for a table built with
+// ebCodeAndExtra) and a value:
 //   Op 16          literal, Val is the byte (or the symbol)
 //   Op 15          end of block
 //   Op 0..14       length or distance base Val, followed by Op extra bits
@@ -27,6 +28,12 @@ static_assert(sizeof(TCodeEntry) == 4, "table entries are one word");
 enum : uint8_t { opEndOfBlock = 15, opLiteral = 16, opInvalid = 99 };
 constexpr unsigned kMaxCodeBits = 16;  // code lengths run from 1 to 16
 
+// What Bits counts in the entries of a length or distance base.
+enum TEntryBits {
+  ebCode,          // the code alone; the extra bits follow it
+  ebCodeAndExtra,  // the code and its extra bits, to be dropped together
+};
+
 // Results of BuildDecodeTable.
 enum : int { btComplete = 0, btIncomplete = 1, btOverSubscribed = 2, btOutOfMemory = 3 };
 
@@ -45,7 +52,7 @@ class TDecodeTable {
 
  private:
   friend int BuildDecodeTable(const uint8_t*, unsigned, unsigned, const uint16_t*, const uint8_t*,
-                              unsigned, TDecodeTable&);
+                              unsigned, TDecodeTable&, TEntryBits);
   TCodeEntry* FOwned = nullptr;
 };
 
@@ -56,8 +63,10 @@ class TDecodeTable {
 // shortest and lowered to the longest code length. Returns btComplete,
 // btIncomplete (not when the longest code is 1 bit), btOverSubscribed, or
 // btOutOfMemory after the message box "*** inflate out of memory ***".
+// entryBits says whether a base entry's Bits include its extra bits.
 int BuildDecodeTable(const uint8_t* lengths, unsigned count, unsigned s, const uint16_t* base,
-                     const uint8_t* extra, unsigned bits, TDecodeTable& table);
+                     const uint8_t* extra, unsigned bits, TDecodeTable& table,
+                     TEntryBits entryBits = ebCode);
 
 // Test seam: the allocator for tables (nullptr restores the default).
 using TTableAllocator = void* (*)(size_t bytes);

@@ -84,50 +84,103 @@ enum : int {
 // longer ones take one more access into a sub-table.
 constexpr unsigned kLitLenLookup = 11, kDistanceLookup = 8, kCodeLengthLookup = 7;
 
-// The fast loop's bit budget: a refill leaves at least 56 valid bits
-// (RefillFast); a length with its extra bits and a distance with its extra
-// bits take at most 48, and so do the literals one refill decodes. A length
-// found after literals gets a second refill.
+// The fast loop's bit budget. A refill (RefillFast) fills the whole 64-bit
+// buffer with the stream's next bits and counts at least 56 of them valid.
+// After a refill the loop takes either up to three literals, or up to two
+// literals, a second refill, and a length with its extra bits and a distance
+// with its extra bits. Each time it also looks up the next code before the
+// refill that follows, so that lookup overlaps the refill: what was taken
+// since the last refill plus the longest code must stay within the buffer.
+constexpr unsigned kBufferBits = 64;
 constexpr unsigned kRefillBits = 56;
-static_assert(kMaxCodeLength + kMaxLengthExtra + kMaxCodeLength + kMaxDistanceExtra <= kRefillBits);
+constexpr unsigned kMatchBits =
+    kMaxCodeLength + kMaxLengthExtra + kMaxCodeLength + kMaxDistanceExtra;
+static_assert(kMatchBits <= kRefillBits, "a match after a refill");
+static_assert(kMatchBits + kMaxCodeLength <= kBufferBits, "the next code after a match");
 constexpr unsigned kLiteralsPerRefill = 3;
-static_assert(kLiteralsPerRefill * kMaxCodeLength <= kRefillBits);
-// Its margins: an iteration refills at most twice, each reading 8 bytes at
-// the cursor and moving it by at most 7; it writes literals and one match,
-// copied in steps of up to 16 bytes, which may write up to 15 bytes past its
-// end.
-constexpr ptrdiff_t kFastInputMargin = 7 + sizeof(uint64_t);
-constexpr unsigned kCopyStep = 16;
-constexpr unsigned kFastOutputMargin = kLiteralsPerRefill + kMaxMatch + kCopyStep;
+static_assert(kLiteralsPerRefill * kMaxCodeLength <= kRefillBits, "literals after a refill");
+static_assert(kLiteralsPerRefill * kMaxCodeLength + kMaxCodeLength <= kBufferBits,
+              "the next code after the literals");
+// Its margins: between two checks the loop refills at most three times
+// (once on entry, then at most twice per iteration), each reading 8 bytes at
+// the cursor and moving it by at most 7; an iteration writes up to two
+// literals and one match, and a match may write up to kMatchOverrun bytes
+// past its end.
+constexpr unsigned kRefillsPerCheck = 3;
+constexpr ptrdiff_t kFastInputMargin = (kRefillsPerCheck - 1) * 7 + sizeof(uint64_t);
+constexpr unsigned kCopyStep = 16;              // matches at least this far back
+constexpr unsigned kCopyFirst = 2 * kCopyStep;  // written whatever the length
+constexpr unsigned kWordStoresFirst = 4;        // below that distance: 8-byte stores
+constexpr unsigned kMinMatch = 3;
+constexpr unsigned kMatchOverrun = std::max(kCopyFirst, kWordStoresFirst * 8) - kMinMatch;
+constexpr unsigned kFastOutputMargin = kLiteralsPerRefill + kMaxMatch + kMatchOverrun;
 static_assert(kWindowSize <= uint32_t(kWindowBytes), "the window fits the run's block");
 
-// Copies len bytes from dist back at dst, with steps of 8 or 16 bytes where
-// the distance allows. May write up to kCopyStep - 1 bytes past dst + len.
+inline void StoreLE64(uint8_t* p, uint64_t v) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap64(v);
+#endif
+  std::memcpy(p, &v, 8);
+}
+
+// For a distance below 8: the largest multiple of it that fits in 8 bytes.
+constexpr uint8_t kPatternStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
+
+// Copies len (>= kMinMatch) bytes from dist back at dst. The first
+// kCopyFirst bytes (kWordStoresFirst stores of 8 for distances below
+// kCopyStep) are written whatever len is, so up to kMatchOverrun bytes past
+// dst + len are written too. Reads only at or after dst - dist, and only
+// bytes already written (or, below 8, masked off).
 [[gnu::always_inline]] inline void CopyMatch(uint8_t* dst, size_t dist, unsigned len) {
   const uint8_t* src = dst - dist;
   uint8_t* const end = dst + len;
   if (dist >= kCopyStep) {
+    std::memcpy(dst, src, kCopyStep);
+    std::memcpy(dst + kCopyStep, src + kCopyStep, kCopyStep);
+    static_assert(kCopyFirst == 2 * kCopyStep);
+    if (len <= kCopyFirst) return;
+    dst += kCopyFirst;
+    src += kCopyFirst;
     do {
       std::memcpy(dst, src, kCopyStep);
       dst += kCopyStep;
       src += kCopyStep;
     } while (dst < end);
-  } else if (dist >= 8) {
-    do {
+    return;
+  }
+  if (dist >= 8) {
+    for (unsigned i = 0; i < kWordStoresFirst; ++i) {
       std::memcpy(dst, src, 8);
       dst += 8;
       src += 8;
-    } while (dst < end);
-  } else if (dist == 1) {
-    std::memset(dst, *src, len);
+    }
+    while (dst < end) {
+      std::memcpy(dst, src, 8);
+      dst += 8;
+      src += 8;
+    }
+    return;
+  }
+  // A shorter distance repeats the dist bytes before dst (RFC 1951 3.2.3):
+  // eight bytes of that pattern are stored at steps of a multiple of dist.
+  uint64_t pattern;
+  size_t step = 8;
+  if (dist == 1) {
+    pattern = uint64_t(*src) * 0x0101010101010101u;
   } else {
-    // The source overlaps what is being written: the output repeats the
-    // dist bytes before it (RFC 1951 3.2.3). Eight bytes of that pattern are
-    // stored at steps of the largest multiple of dist that fits in them.
-    uint8_t pattern[8];
-    for (unsigned i = 0; i < 8; ++i) pattern[i] = src[i % dist];
-    const size_t step = 8 - 8 % dist;
-    for (; dst < end; dst += step) std::memcpy(dst, pattern, 8);
+    // The dist bytes (the load's others masked off), doubled up to eight.
+    pattern = GetLE64(src) & ((uint64_t(1) << (8 * dist)) - 1);
+    pattern |= pattern << (8 * dist);
+    if (dist < 4) pattern |= pattern << (16 * dist);
+    step = kPatternStep[dist];
+  }
+  for (unsigned i = 0; i < kWordStoresFirst; ++i) {
+    StoreLE64(dst, pattern);
+    dst += step;
+  }
+  while (dst < end) {
+    StoreLE64(dst, pattern);
+    dst += step;
   }
 }
 
@@ -153,7 +206,7 @@ class TInflater {
   int Dynamic();
   int Codes(const TDecodeTable& lit, const TDecodeTable& dist);
   int FastCodes(const TDecodeTable& lit, const TDecodeTable& dist, bool& endOfBlock);
-  int Decode(const TDecodeTable& t, TCodeEntry& e);
+  int Decode(const TDecodeTable& t, TCodeEntry& e, unsigned& value);
   int Copy(unsigned len, unsigned dist);
   bool OutputFull();
   // The largest block: one byte more than the declared size, so that
@@ -192,10 +245,11 @@ TInflater::TInflater(TRunContext& ctx) : Ctx(ctx), In(ctx), Out(ctx.Window) {
   int64_t first = std::max<int64_t>(kFirstBlock, 8 * std::max<int64_t>(ctx.PackedSize, 0));
   first = std::min<int64_t>(first, WholeBlockLimit());
   if (uint64_t(first) > SIZE_MAX / 4) return;
-  mem->SetSize(at + first);
+  // The decoder writes every byte before it reads or hands it on, and the
+  // block is cut back to what was handed on: no need to clear it first.
+  Out = mem->GrowUnfilled(at + first) + at;
   Whole = mem;
   Base = at;
-  Out = mem->MutableMemory() + at;
   Limit = size_t(first);
   Mark = kOutputBytes;
 }
@@ -230,8 +284,7 @@ bool TInflater::OutputFull() {
     Ctx.Failed = true;
     return false;
   }
-  Whole->SetSize(Base + grown);
-  Out = Whole->MutableMemory() + Base;
+  Out = Whole->GrowUnfilled(Base + grown) + Base;
   Limit = size_t(grown);
   return true;
 }
@@ -253,42 +306,53 @@ void TInflater::Finish() {
   Whole = nullptr;
 }
 
-// The entry for the code at the low end of buf: the root entry, or for a
-// code longer than the root the sub-table entry, the root's bits dropped.
+// Whether a table entry refers to a sub-table (TCodeEntry's layout).
+constexpr bool IsSubTable(uint8_t op) {
+  return op > opLiteral && op != opInvalid;
+}
+
+// The one lookup: the entry for the code at the low end of buf, from the
+// root or, for a code longer than the root, from its sub-table. Its Bits
+// count the whole code; buf is left as it is, so an entry looked up ahead
+// may be dropped.
 [[gnu::always_inline]] inline TCodeEntry Lookup(const TCodeEntry* t, uint64_t rootMask,
-                                                uint64_t& buf, unsigned& cnt) {
+                                                uint64_t buf) {
   TCodeEntry e = t[buf & rootMask];
-  if (e.Op > opLiteral && e.Op != opInvalid) {
-    buf >>= e.Bits;
-    cnt -= e.Bits;
-    e = t[e.Val + (buf & ((uint64_t(1) << (e.Op - opLiteral)) - 1))];
+  if (IsSubTable(e.Op)) {
+    unsigned rootBits = e.Bits;
+    e = t[e.Val + ((buf >> rootBits) & ((uint64_t(1) << (e.Op - opLiteral)) - 1))];
+    e.Bits = uint8_t(e.Bits + rootBits);
   }
   return e;
+}
+
+// The extra bits of a length or distance entry (its tables count them in
+// Bits): the top Op of the entry's Bits at the low end of buf.
+[[gnu::always_inline]] inline unsigned ExtraBits(const TCodeEntry& e, uint64_t buf) {
+  return unsigned((buf & ((uint64_t(1) << e.Bits) - 1)) >> (e.Bits - e.Op));
 }
 
 // A length or distance entry: its base plus its extra bits, code and extra
 // bits dropped together.
 [[gnu::always_inline]] inline unsigned TakeValue(const TCodeEntry& e, uint64_t& buf,
                                                  unsigned& cnt) {
-  unsigned v = e.Val + unsigned((buf >> e.Bits) & ((uint64_t(1) << e.Op) - 1));
-  buf >>= e.Bits + e.Op;
-  cnt -= e.Bits + e.Op;
+  unsigned v = e.Val + ExtraBits(e, buf);
+  buf >>= e.Bits;
+  cnt -= e.Bits;
   return v;
 }
 
-// One code through the table, bit by bit at the end of the input.
-int TInflater::Decode(const TDecodeTable& t, TCodeEntry& e) {
+// One code through the table, at the end of the input bit by bit: no more
+// bytes are taken than the code needs. value is the symbol, or for a length
+// or distance code the base plus the extra bits taken with it.
+int TInflater::Decode(const TDecodeTable& t, TCodeEntry& e, unsigned& value) {
   In.Need(t.Bits);
-  e = t.Entries[In.Peek(t.Bits)];
-  if (e.Op > opLiteral && e.Op != opInvalid) {
-    if (e.Bits > In.Cnt) return kExhausted;
-    In.Drop(e.Bits);
-    unsigned sub = e.Op - opLiteral;
-    In.Need(sub);
-    e = t.Entries[e.Val + In.Peek(sub)];
-  }
+  const TCodeEntry& root = t.Entries[In.Peek(t.Bits)];
+  if (IsSubTable(root.Op)) In.Need(root.Bits + root.Op - opLiteral);
+  e = Lookup(t.Entries, (uint64_t(1) << t.Bits) - 1, In.Buf);
   if (e.Op == opInvalid) return kBadData;
-  if (e.Bits > In.Cnt) return kExhausted;
+  if (!In.Need(e.Bits)) return kExhausted;
+  value = e.Op < opEndOfBlock ? e.Val + ExtraBits(e, In.Buf) : e.Val;
   In.Drop(e.Bits);
   return kBlockOk;
 }
@@ -345,11 +409,11 @@ struct TFastLoop {
 enum class TLoopExit { Margin, EndOfBlock, BadData, FarMatch };
 
 // Whole symbols while the input has kFastInputMargin bytes and the output
-// kFastOutputMargin: every iteration starts with a refill, which covers a
-// literal/length code with its extra bits and a distance code with its
-// extra bits, or up to three literals. Leaves when a margin runs out, at the
-// end of the block, on a bad code, or for a match whose source wraps around
-// the window or lies before the entry (Len and Distance set).
+// kFastOutputMargin. The next code is always looked up before the refill,
+// so the lookup does not wait for it (the bit budget above). Leaves when a
+// margin runs out, at the end of the block, on a bad code, or for a match
+// whose source wraps around the window or lies before the entry (Len and
+// Distance set); a code looked up ahead is then dropped.
 [[gnu::always_inline]] inline TLoopExit FastLoop(TFastLoop& s) {
   const TCodeEntry* const lt = s.Lit;
   const TCodeEntry* const dt = s.Dist;
@@ -362,28 +426,38 @@ enum class TLoopExit { Margin, EndOfBlock, BadData, FarMatch };
   size_t pos = s.Pos;
   const size_t last = s.Last;
   TLoopExit exit = TLoopExit::Margin;
-
-  while (pEnd - p >= kFastInputMargin && pos <= last) {
+  auto refill = [&] {
     buf |= GetLE64(p) << cnt;
     p += (63 - cnt) >> 3;
     cnt |= kRefillBits;
+  };
+  auto literal = [&](const TCodeEntry& e) {
+    buf >>= e.Bits;
+    cnt -= e.Bits;
+    out[pos++] = uint8_t(e.Val);
+  };
 
-    TCodeEntry e = Lookup(lt, lmask, buf, cnt);
+  if (pEnd - p < kFastInputMargin || pos > last) return exit;
+  refill();
+  TCodeEntry e = Lookup(lt, lmask, buf);
+  do {
     if (e.Op == opLiteral) {
-      unsigned n = 0;
-      do {
-        buf >>= e.Bits;
-        cnt -= e.Bits;
-        out[pos++] = uint8_t(e.Val);
-        if (++n == kLiteralsPerRefill) break;
-        e = Lookup(lt, lmask, buf, cnt);
-      } while (e.Op == opLiteral);
-      if (e.Op == opLiteral) continue;
-      // Bits for the match: the refill keeps the bits below cnt, so the
-      // code looked up stays where it is.
-      buf |= GetLE64(p) << cnt;
-      p += (63 - cnt) >> 3;
-      cnt |= kRefillBits;
+      literal(e);
+      e = Lookup(lt, lmask, buf);
+      if (e.Op == opLiteral) {
+        literal(e);
+        e = Lookup(lt, lmask, buf);
+        if (e.Op == opLiteral) {
+          static_assert(kLiteralsPerRefill == 3);
+          literal(e);
+          e = Lookup(lt, lmask, buf);
+          refill();
+          continue;
+        }
+      }
+      // The match's bits: the refill keeps the bits below cnt, so the code
+      // looked up stays where it is.
+      refill();
     }
     if (e.Op >= opEndOfBlock) {
       if (e.Op == opEndOfBlock) {
@@ -396,13 +470,14 @@ enum class TLoopExit { Margin, EndOfBlock, BadData, FarMatch };
       break;
     }
     unsigned len = TakeValue(e, buf, cnt);
-
-    e = Lookup(dt, dmask, buf, cnt);
-    if (e.Op >= opEndOfBlock) {
+    TCodeEntry de = Lookup(dt, dmask, buf);
+    if (de.Op >= opEndOfBlock) {
       exit = TLoopExit::BadData;
       break;
     }
-    unsigned d = TakeValue(e, buf, cnt);
+    unsigned d = TakeValue(de, buf, cnt);
+    e = Lookup(lt, lmask, buf);
+    refill();
     if (d > pos) {
       s.Len = len;
       s.Distance = d;
@@ -411,7 +486,7 @@ enum class TLoopExit { Margin, EndOfBlock, BadData, FarMatch };
     }
     CopyMatch(out + pos, d, len);
     pos += len;
-  }
+  } while (pEnd - p >= kFastInputMargin && pos <= last);
   s.Buf = buf;
   s.Cnt = cnt;
   s.P = p;
@@ -489,20 +564,17 @@ int TInflater::Codes(const TDecodeTable& lit, const TDecodeTable& dist) {
       if (In.Left >= kFastInputMargin && Pos + kFastOutputMargin <= Limit) continue;
     }
     TCodeEntry e;
-    int r = Decode(lit, e);
+    unsigned len, distance;
+    int r = Decode(lit, e, len);
     if (r) return r;
     if (e.Op == opLiteral) {
-      Out[Pos++] = uint8_t(e.Val);
+      Out[Pos++] = uint8_t(len);
       if (Pos == Limit && !OutputFull()) return kSinkFailed;
       continue;
     }
     if (e.Op == opEndOfBlock) return kBlockOk;
-    uint32_t x;
-    if (!In.Get(e.Op, x)) return kExhausted;
-    unsigned len = e.Val + x;
-    if ((r = Decode(dist, e)) != 0) return r;
-    if (!In.Get(e.Op, x)) return kExhausted;
-    if ((r = Copy(len, e.Val + x)) != 0) return r;
+    if ((r = Decode(dist, e, distance)) != 0) return r;
+    if ((r = Copy(len, distance)) != 0) return r;
   }
 }
 
@@ -544,10 +616,11 @@ int TInflater::Fixed() {
   std::fill(lens + 280, lens + kLitLenSymbols, 8);
   TDecodeTable lit, dist;
   int r = BuildDecodeTable(lens, kLitLenSymbols, kFirstLengthSymbol, kLenBase, kLenExtra,
-                           kLitLenLookup, lit);
+                           kLitLenLookup, lit, ebCodeAndExtra);
   if (r) return r;
   std::fill(lens, lens + kDistanceSymbols, 5);
-  r = BuildDecodeTable(lens, kDistanceSymbols, 0, kDistBase, kDistExtra, kDistanceLookup, dist);
+  r = BuildDecodeTable(lens, kDistanceSymbols, 0, kDistBase, kDistExtra, kDistanceLookup, dist,
+                       ebCodeAndExtra);
   static_assert(kDistanceSymbols < kFixedDistanceCodes);
   if (r > btIncomplete) return r;  // 30 of 32 five-bit codes: incomplete by design
   return Codes(lit, dist);
@@ -580,19 +653,20 @@ int TInflater::Dynamic() {
     uint8_t prev = 0;
     while (i < n) {
       TCodeEntry e;
-      if ((r = Decode(cl, e)) != 0) return r;
-      if (e.Val < kRepeatPrevious) {
-        lens[i++] = prev = uint8_t(e.Val);
+      unsigned sym;
+      if ((r = Decode(cl, e, sym)) != 0) return r;
+      if (sym < kRepeatPrevious) {
+        lens[i++] = prev = uint8_t(sym);
         continue;
       }
       uint32_t x;
       unsigned rep;
       uint8_t fill = 0;
-      if (e.Val == kRepeatPrevious) {
+      if (sym == kRepeatPrevious) {
         if (!In.Get(2, x)) return kExhausted;
         rep = 3 + x;
         fill = prev;
-      } else if (e.Val == kRepeatZerosShort) {
+      } else if (sym == kRepeatZerosShort) {
         if (!In.Get(3, x)) return kExhausted;
         rep = 3 + x;
       } else {
@@ -606,11 +680,11 @@ int TInflater::Dynamic() {
     }
   }
   TDecodeTable lit, dist;
-  if ((r = BuildDecodeTable(lens, hlit, kFirstLengthSymbol, kLenBase, kLenExtra, kLitLenLookup,
-                            lit)) != 0)
+  if ((r = BuildDecodeTable(lens, hlit, kFirstLengthSymbol, kLenBase, kLenExtra, kLitLenLookup, lit,
+                            ebCodeAndExtra)) != 0)
     return r;
-  if ((r = BuildDecodeTable(lens + hlit, hdist, 0, kDistBase, kDistExtra, kDistanceLookup, dist)) !=
-      0)
+  if ((r = BuildDecodeTable(lens + hlit, hdist, 0, kDistBase, kDistExtra, kDistanceLookup, dist,
+                            ebCodeAndExtra)) != 0)
     return r;
   return Codes(lit, dist);
 }

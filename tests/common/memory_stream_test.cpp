@@ -37,6 +37,26 @@ TEST(MemoryStream, GrowingAViewKeepsItsBytesAndZeroFills) {
   EXPECT_EQ(s.Memory()[19999], 0);
 }
 
+// Growing without clearing keeps what the stream held; bytes written there
+// and cut off again never come back through a later growth.
+TEST(MemoryStream, GrowUnfilledKeepsTheBytesAndLaterGrowthStillClears) {
+  const char text[] = "abcdef";
+  TMemoryStream s;
+  s.SetPointer(text, 6);
+  uint8_t* p = s.GrowUnfilled(40000);
+  EXPECT_FALSE(s.IsView());
+  ASSERT_EQ(s.GetSize(), 40000);
+  EXPECT_EQ(std::memcmp(p, text, 6), 0);
+  std::memset(p + 6, 0xAB, 40000 - 6);
+  s.SetSize(10);
+  s.SetSize(30000);
+  EXPECT_EQ(s.Memory()[9], 0xAB);
+  EXPECT_EQ(s.Memory()[10], 0);
+  EXPECT_EQ(s.Memory()[29999], 0);
+  EXPECT_EQ(s.GrowUnfilled(5), s.Memory());  // not smaller
+  EXPECT_EQ(s.GetSize(), 30000);
+}
+
 // A buffer done growing gives back its growth block and keeps working; a
 // view and an emptied buffer are left sound.
 TEST(MemoryStream, ShrinkToFitKeepsTheBytesAndTheStreamUsable) {

@@ -1,7 +1,12 @@
 // Column bytes to values and back, in the user's number and date settings.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+#include <random>
+
 #include "DbfTestUtil.h"
+#include "dbf/DBFConvert.h"
 
 namespace {
 
@@ -41,6 +46,63 @@ TEST_F(DbfConvert, TextIsTrimmedOfSpacesAndControlBytes) {
   EXPECT_EQ(Str(ReadOne('C', "\xE9t\xE9")), "\xE9t\xE9");  // high bytes are text
   // Delivered zero-terminated: a NUL inside ends the text.
   EXPECT_EQ(Str(ReadOne('C', std::string("AB\0CD", 5))), "AB");
+}
+
+// Padding of every length on either side, eight bytes at a time or not:
+// only bytes up to 0x20 go, and what a byte-by-byte trim keeps is kept.
+TEST_F(DbfConvert, TrimTakesEveryPaddingLengthAndKeepsTheText) {
+  const char pads[] = {' ', '\t', '\x01', '\x20', '\0'};
+  const std::string texts[] = {"A", "!", "\x80", "\xFFz\xA0", "a b", "\x21\x20\x21"};
+  for (const std::string& text : texts)
+    for (size_t before = 0; before <= 17; ++before)
+      for (size_t after = 0; after <= 17; ++after) {
+        std::string col;
+        for (size_t i = 0; i < before; ++i) col += pads[i % 5];
+        col += text;
+        for (size_t i = 0; i < after; ++i) col += pads[(i + 2) % 5];
+        EXPECT_EQ(DBFTrim(col), text) << before << " " << after;
+      }
+  EXPECT_EQ(DBFTrim(std::string(40, ' ')), "");
+  EXPECT_EQ(DBFTrim(std::string("\x21") + std::string(30, '\x1F')), "\x21");
+}
+
+// Numbers read without from_chars (a mantissa that doubles hold exactly,
+// divided once) are bit for bit what from_chars reads, at the edges of that
+// shortcut too.
+TEST_F(DbfConvert, PlainDecimalsAgreeWithFromChars) {
+  std::vector<std::string> texts = {"9007199254740992",
+                                    "9007199254740993",
+                                    "-9007199254740993",
+                                    "1234567890123456789",
+                                    "12345678901234567890",
+                                    "0.1",
+                                    "-0.00",
+                                    "0.0000000000000000000001",
+                                    "0.00000000000000000000001",
+                                    "1.",
+                                    ".5",
+                                    "-.5",
+                                    "123456.78",
+                                    "0.3000000000000000444"};
+  std::mt19937 rng(5);
+  for (int i = 0; i < 20000; ++i) {
+    std::string t = rng() % 3 ? "" : "-";
+    unsigned digits = 1 + rng() % 20, point = rng() % (digits + 2);
+    for (unsigned k = 0; k < digits; ++k) {
+      if (k == point) t += '.';
+      t += char('0' + rng() % 10);
+    }
+    texts.push_back(t);
+  }
+  for (const std::string& t : texts) {
+    double ours = -1, theirs = -2;
+    ASSERT_TRUE(DBFTextToFloat(t, '.', ours)) << t;
+    std::string_view v(t);
+    if (v[0] == '+') v.remove_prefix(1);
+    auto r = std::from_chars(v.data(), v.data() + v.size(), theirs);
+    ASSERT_EQ(r.ptr, v.data() + v.size()) << t;
+    ASSERT_EQ(std::memcmp(&ours, &theirs, sizeof ours), 0) << t << " " << ours << " " << theirs;
+  }
 }
 
 TEST_F(DbfConvert, NumbersFollowTheUserDecimalSeparator) {

@@ -339,6 +339,78 @@ TEST(InflateWhole, AppendsToTheStreamAndReportsAsTheWindowDoes) {
   EXPECT_EQ(std::string("a\0\0\0", 4), AsString(ref.Out));
 }
 
+// Fixed-code symbols (RFC 1951 3.2.6), for streams written symbol by symbol.
+void PutFixedSymbol(TBitWriter& w, unsigned sym) {
+  if (sym < 144)
+    w.PutCode(0x30 + sym, 8);
+  else if (sym < 256)
+    w.PutCode(0x190 + sym - 144, 9);
+  else if (sym < 280)
+    w.PutCode(sym - 256, 7);
+  else
+    w.PutCode(0xC0 + sym - 280, 8);
+}
+void PutFixedMatch(TBitWriter& w, unsigned len, unsigned dist) {
+  static const unsigned kLenBase[] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                      15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                      67, 83, 99, 115, 131, 163, 195, 227, 258};
+  static const unsigned kDistBase[] = {
+      1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+      193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+  unsigned l = 28;
+  while (kLenBase[l] > len) --l;
+  PutFixedSymbol(w, 257 + l);
+  unsigned lenExtra = l < 8 || l == 28 ? 0 : (l - 4) / 4;
+  w.Put(len - kLenBase[l], lenExtra);
+  unsigned d = 29;
+  while (kDistBase[d] > dist) --d;
+  w.PutCode(d, 5);
+  w.Put(dist - kDistBase[d], d < 4 ? 0 : (d - 2) / 2);
+}
+
+// Matches of every short distance, each against every length class, and far
+// ones across the window's end: the fast copies (steps of 16 and 8, the
+// repeated patterns below 8) give what the reference gives, into the window
+// and into a plain memory stream.
+TEST(InflateMatches, EveryShortDistanceAndLengthGiveTheReferenceBytes) {
+  std::mt19937 rng(21);
+  TBitWriter w;
+  w.Put(1, 1);
+  w.Put(1, 2);
+  unsigned produced = 0;
+  auto literals = [&](unsigned n) {
+    for (unsigned i = 0; i < n; ++i) PutFixedSymbol(w, rng() % 256);
+    produced += n;
+  };
+  literals(64);
+  const unsigned lengths[] = {3,  4,  5,  7,  8,  9,  15,  16,  17, 31,
+                              32, 33, 40, 63, 64, 65, 130, 257, 258};
+  for (unsigned dist = 1; dist <= 40; ++dist)
+    for (unsigned len : lengths) {
+      PutFixedMatch(w, len, dist);
+      produced += len;
+      literals(rng() % 3);
+    }
+  while (produced < 70000) {  // past the window's end twice
+    unsigned dist = 1 + rng() % std::min(produced, 32768u);
+    unsigned len = lengths[rng() % std::size(lengths)];
+    PutFixedMatch(w, len, dist);
+    produced += len;
+    literals(rng() % 4);
+  }
+  PutFixedSymbol(w, 256);
+  auto ref = reference::Inflate(w.Bytes);
+  ASSERT_TRUE(ref.Ok);
+  ASSERT_EQ(ref.Out.size(), produced);
+  auto window = RunDecoder(w.Bytes, {.Unpacked = produced});
+  EXPECT_FALSE(window.Failed);
+  EXPECT_EQ(window.Out, AsString(ref.Out));
+  auto whole = RunDecoder(w.Bytes, {.Unpacked = produced, .PlainSink = true, .Prefix = "p"});
+  EXPECT_FALSE(whole.Failed);
+  EXPECT_EQ(whole.Out, "p" + AsString(ref.Out));
+  EXPECT_EQ(whole.Crc, Crc(ref.Out));
+}
+
 TEST(InflateBounds, ExhaustedInputFailsInsteadOfRunningOn) {
   // A fixed block that never ends: after the last byte only padding would follow.
   TBitWriter w;
