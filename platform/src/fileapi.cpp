@@ -8,6 +8,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <new>
 #include <string>
 
 #include "posix_path.h"
@@ -39,6 +40,20 @@ DWORD ErrnoToWin32(int e) {
 BOOL Fail() {
   g_lastError = ErrnoToWin32(errno);
   return FALSE;
+}
+
+// The POSIX form of a path for the functions below; false, with
+// ERROR_NOT_ENOUGH_MEMORY, when it cannot be made. Windows functions report
+// failures and never raise: callers rely on that even in destructors (a
+// scope guard that restores the current directory).
+bool PosixPathOf(LPCSTR name, std::string* out) noexcept {
+  try {
+    *out = QrvxPosixPath(name);
+    return true;
+  } catch (...) {
+    g_lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return false;
+  }
 }
 
 int Fd(HANDLE h) {
@@ -98,7 +113,8 @@ extern "C" void WINAPI SetLastError(DWORD code) {
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD,
                                      LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD,
                                      HANDLE) {
-  std::string path = QrvxPosixPath(lpFileName);
+  std::string path;
+  if (!PosixPathOf(lpFileName, &path)) return INVALID_HANDLE_VALUE;
   int flags = 0;
   bool rd = dwDesiredAccess & GENERIC_READ, wr = dwDesiredAccess & GENERIC_WRITE;
   flags = rd && wr ? O_RDWR : wr ? O_WRONLY : O_RDONLY;
@@ -124,7 +140,13 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     g_lastError = ERROR_ACCESS_DENIED;
     return INVALID_HANDLE_VALUE;
   }
-  return new FileHandle{fd};
+  auto* handle = new (std::nothrow) FileHandle{fd};
+  if (!handle) {
+    close(fd);
+    g_lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
 }
 
 /***********************************************************************
@@ -207,7 +229,9 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
  * RETURNS FALSE with the last error set on failure.
  */
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR name) {
-  return unlink(QrvxPosixPath(name).c_str()) == 0 ? TRUE : Fail();
+  std::string p;
+  if (!PosixPathOf(name, &p)) return FALSE;
+  return unlink(p.c_str()) == 0 ? TRUE : Fail();
 }
 
 /***********************************************************************
@@ -217,7 +241,8 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR name) {
 // have no POSIX counterpart and read as archive.
 extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR name) {
   struct stat st;
-  std::string p = QrvxPosixPath(name);
+  std::string p;
+  if (!PosixPathOf(name, &p)) return INVALID_FILE_ATTRIBUTES;
   if (p.empty() || stat(p.c_str(), &st) != 0) {
     Fail();
     return INVALID_FILE_ATTRIBUTES;
@@ -230,7 +255,8 @@ extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR name) {
 
 extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attrs) {
   struct stat st;
-  std::string p = QrvxPosixPath(name);
+  std::string p;
+  if (!PosixPathOf(name, &p)) return FALSE;
   if (stat(p.c_str(), &st) != 0) return Fail();
   mode_t m = st.st_mode & 07777;
   m = (attrs & FILE_ATTRIBUTE_READONLY) ? (m & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (m | S_IWUSR);
@@ -244,27 +270,33 @@ extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attrs) {
  *         the length needed, NUL included, when len is too small.
  */
 extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
-  return mkdir(QrvxPosixPath(name).c_str(), 0777) == 0 ? TRUE : Fail();
+  std::string p;
+  if (!PosixPathOf(name, &p)) return FALSE;
+  return mkdir(p.c_str(), 0777) == 0 ? TRUE : Fail();
 }
 
 extern "C" BOOL WINAPI RemoveDirectoryA(LPCSTR name) {
-  return rmdir(QrvxPosixPath(name).c_str()) == 0 ? TRUE : Fail();
+  std::string p;
+  if (!PosixPathOf(name, &p)) return FALSE;
+  return rmdir(p.c_str()) == 0 ? TRUE : Fail();
 }
 
 extern "C" DWORD WINAPI GetCurrentDirectoryA(DWORD len, LPSTR buf) {
-  std::string cwd(4096, '\0');
-  if (!getcwd(cwd.data(), cwd.size())) {
+  char cwd[4096];
+  if (!getcwd(cwd, sizeof cwd)) {
     Fail();
     return 0;
   }
-  cwd.resize(std::strlen(cwd.c_str()));
-  if (len < cwd.size() + 1) return static_cast<DWORD>(cwd.size() + 1);
-  std::memcpy(buf, cwd.c_str(), cwd.size() + 1);
-  return static_cast<DWORD>(cwd.size());
+  size_t n = std::strlen(cwd);
+  if (len < n + 1) return static_cast<DWORD>(n + 1);
+  std::memcpy(buf, cwd, n + 1);
+  return static_cast<DWORD>(n);
 }
 
 extern "C" BOOL WINAPI SetCurrentDirectoryA(LPCSTR name) {
-  return chdir(QrvxPosixPath(name).c_str()) == 0 ? TRUE : Fail();
+  std::string p;
+  if (!PosixPathOf(name, &p)) return FALSE;
+  return chdir(p.c_str()) == 0 ? TRUE : Fail();
 }
 
 /***********************************************************************

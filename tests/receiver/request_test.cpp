@@ -358,3 +358,32 @@ TEST_F(Receiver, BodyPassedByReferenceIsRead) {
 }
 
 }  // namespace
+
+// Used directly (the front end does), the object counts its references, frees
+// itself at the last release and answers only its own interfaces; dispatch by
+// name is the COM server object's.
+TEST(ReceiverObject, CountsReferencesAndAnswersOnlyItsInterfaces) {
+  auto* acc = new TAcceptor;
+  EXPECT_EQ(acc->AddRef(), 1u);
+  for (const IID* iid : {&IID_IUnknown, &IID_IDispatch, &IID_IAcceptor}) {
+    void* p = nullptr;
+    EXPECT_EQ(acc->QueryInterface(*iid, &p), S_OK);
+    EXPECT_EQ(p, static_cast<IAcceptor*>(acc));
+    EXPECT_EQ(acc->Release(), 1u);
+  }
+  void* p = acc;
+  EXPECT_EQ(acc->QueryInterface(IID_IClassFactory, &p), E_NOINTERFACE);
+  EXPECT_EQ(p, nullptr);
+  EXPECT_EQ(acc->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+  UINT count = 7;
+  EXPECT_EQ(acc->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(acc->GetTypeInfoCount(nullptr), E_POINTER);
+  ITypeInfo* info = reinterpret_cast<ITypeInfo*>(acc);
+  EXPECT_EQ(acc->GetTypeInfo(0, 0, &info), E_NOTIMPL);
+  EXPECT_EQ(info, nullptr);
+  EXPECT_EQ(acc->GetIDsOfNames(IID_IUnknown, nullptr, 0, 0, nullptr), E_NOTIMPL);
+  EXPECT_EQ(acc->Invoke(1, IID_IUnknown, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
+            E_NOTIMPL);
+  EXPECT_EQ(acc->Release(), 0u);  // freed: the sanitizer build sees no leak
+}

@@ -29,6 +29,15 @@ void* operator new(std::size_t n) {
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
+// The form that answers null instead of raising (the file functions use it)
+// comes from the same allocator, so that delete matches it.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  if (g_failFrom && n >= g_failFrom) {
+    g_failFrom = 0;
+    return nullptr;
+  }
+  return std::malloc(n ? n : 1);
+}
 // GCC at -O2 takes these replacements for a mismatched pair; they are the
 // program's one allocator.
 #if defined(__GNUC__) && !defined(__clang__)
