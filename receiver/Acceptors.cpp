@@ -14,13 +14,16 @@ namespace {
 
 // The value of a disposition parameter: up to 1000 bytes after its key (such
 // as ` name="`) at the key's first occurrence, cut before the first quote.
-std::string DispositionParam(const std::string& d, std::string_view key) {
+// The parser has lowered the header's ASCII letters; the fold of the
+// receiver's names changes no ASCII byte other than letters, so the keys are
+// found in d as in its fold, and only the value is folded.
+std::string DispositionParam(std::string_view d, std::string_view key) {
   size_t at = d.find(key);
-  if (at == std::string::npos) return std::string();
-  std::string_view v = std::string_view(d).substr(at + key.size(), 1000);
+  if (at == std::string_view::npos) return std::string();
+  std::string_view v = d.substr(at + key.size(), 1000);
   size_t q = v.find('"');
   if (q != std::string_view::npos) v = v.substr(0, q);
-  return std::string(v);
+  return FoldLower(v);
 }
 
 // Index of the last "\" or ":" of a posted file name ("/" is not a separator).
@@ -233,9 +236,8 @@ void TAcceptor::Intake(const VARIANT& argument, std::shared_ptr<uint8_t[]>* body
 
 // One part of the body becomes a variable or a received file.
 void TAcceptor::TakePart(TAttachment& part, const std::shared_ptr<const uint8_t[]>& body) {
-  std::string d = FoldLower(part.Disposition);
-  std::string field = DispositionParam(d, " name=\"");
-  std::string file = DispositionParam(d, " filename=\"");
+  std::string field = DispositionParam(part.Disposition, " name=\"");
+  std::string file = DispositionParam(part.Disposition, " filename=\"");
   const char* bytes = reinterpret_cast<const char*>(part.Data.Memory());
   size_t size = static_cast<size_t>(part.Data.GetSize());
   if (file.empty()) {

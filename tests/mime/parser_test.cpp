@@ -109,6 +109,39 @@ TEST(MimeParse, HeaderTakingTheLastBytesIsNotApplied) {
   EXPECT_EQ(m.Part(0)->ContentType, "text/plain; charset=koi8-r");
 }
 
+// Header names match by the ASCII case rule alone: bytes next to the
+// letters, and bytes above 0x80 whose low seven bits are a capital, are not
+// letters. Kept values are lowered the same way; other bytes stay.
+TEST(MimeParse, HeaderNamesMatchByTheAsciiCaseRuleOnly) {
+  TMime m;
+  m.Parse(
+      "--b\r\nCONTENT-dISPOSITION: Form-Data; NAME=\"\xC0\xE9Z\"\r\n"
+      "Content-Dispositio@: x\r\nContent-Dispositio[: x\r\n\xC3ontent-Type: x\r\n"
+      "Content-Type : x\r\nContent-Transfer-Encoding: BASE64\r\n\r\nQUJD\r\n--b--");
+  ASSERT_EQ(m.Count(), 1);
+  EXPECT_EQ(m.Part(0)->Disposition, "form-data; name=\"\xC0\xE9z\"");
+  EXPECT_EQ(m.Part(0)->ContentType, "text/plain; charset=koi8-r");
+  EXPECT_EQ(m.Part(0)->Encoding, teBase64);
+  EXPECT_EQ(DataOf(m.Part(0)), "ABC");
+}
+
+// Lines and bodies of every length around the steps of the line search, with
+// lone CRs and LFs that end nothing.
+TEST(MimeParse, LongLinesAndLoneLineBreakBytes) {
+  for (size_t n : {0, 1, 14, 15, 16, 17, 31, 32, 63, 64, 65, 100, 1000}) {
+    std::string pad(n, 'x');
+    for (size_t i = 3; i + 1 < n; i += 7) pad[i] = i % 2 ? '\r' : '\n';
+    std::string body = "--b\r\nX-Pad: " + pad + "\r\nContent-Disposition: A" + pad + "\r\n\r\n" +
+                       pad + "\r\n--b\r\n\r\n" + pad + "\r\n--b--";
+    TMime m;
+    m.Parse(body);
+    ASSERT_EQ(m.Count(), 2) << n;
+    EXPECT_EQ(m.Part(0)->Disposition, "a" + pad) << n;
+    EXPECT_EQ(DataOf(m.Part(0)), pad) << n;
+    EXPECT_EQ(DataOf(m.Part(1)), pad) << n;
+  }
+}
+
 TEST(MimeDecode, Base64PartsKeepLinesOnlyForText) {
   TMime m;
   m.Parse(
