@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 std::string Format(const char* fmt, ...) {
   va_list ap;

@@ -17,21 +17,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/Bytes.h"
+#include "common/ScopeExit.h"
 #include "dbf/DBF.h"
 
 namespace {
-
-int32_t GetLE32(const uint8_t* p) {
-  return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                              uint32_t(p[3]) << 24);
-}
-
-void PutLE32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
 
 TFieldType KindOfLetter(char c) {
   switch (c) {
@@ -139,7 +129,7 @@ void TDBF::Open() {
     FCurrent = -1;
     ReadColumns();
     CreateFields();
-    FRecordCount = GetLE32(FHeader + 4);
+    FRecordCount = static_cast<int32_t>(GetLE32(FHeader + 4));
     if (FRecordCount < 0) throw EDBFError("Open: Invalid record count");
     int64_t size = FTable->GetSize();
     int64_t held = size > FHeaderSize ? (size - FHeaderSize + FRecordSize - 1) / FRecordSize : 0;
@@ -178,7 +168,7 @@ void TDBF::ReadColumns() {
   FLengths.clear();
   FDecimals.clear();
   FColumnTypes.clear();
-  int16_t h = static_cast<int16_t>(FHeader[8] | FHeader[9] << 8);
+  int16_t h = static_cast<int16_t>(GetLE16(FHeader + 8));
   int count = h < 64 ? 0 : (h - 32) / 32;
   FTable->Seek(32, soFromBeginning);
   int offset = 0;
@@ -229,31 +219,29 @@ void TDBF::Close() {
   Fire(BeforeClose);
   FState = dsBrowse;  // an unposted edit is dropped
   {
-    struct Cleanup {
-      TDBF& t;
-      ~Cleanup() {
-        t.FFields.Clear();
-        t.FDefField.clear();
-        t.FOffsets.clear();
-        t.FLengths.clear();
-        t.FDecimals.clear();
-        t.FColumnTypes.clear();
-        t.FCurrent = -1;
-        t.FHasRecord = false;
-        t.FEOF = t.FBOF = true;
-        t.FState = dsInactive;
-        t.FOwnMemo.reset();
-        t.FOwnTable.reset();
-        if (!t.FKeepStreams) {
-          if (t.FSuppliedMemo != t.FSuppliedTable) delete t.FSuppliedMemo;
-          delete t.FSuppliedTable;
-          t.FSuppliedTable = t.FSuppliedMemo = nullptr;
-        }
-        t.FTable = t.FMemo = nullptr;
+    TScopeExit cleanup([this] {
+      FFields.Clear();
+      FDefField.clear();
+      FOffsets.clear();
+      FLengths.clear();
+      FDecimals.clear();
+      FColumnTypes.clear();
+      FCurrent = -1;
+      FHasRecord = false;
+      FEOF = FBOF = true;
+      FState = dsInactive;
+      FOwnMemo.reset();
+      FOwnTable.reset();
+      if (!FKeepStreams) {
+        if (FSuppliedMemo != FSuppliedTable) delete FSuppliedMemo;
+        delete FSuppliedTable;
+        FSuppliedTable = FSuppliedMemo = nullptr;
       }
-    } cleanup{*this};
+      FTable = FMemo = nullptr;
+    });
     // dBase header bytes 4-7 and 10-11: only the record count and length change.
-    if (!FReadOnly && (GetLE32(FHeader + 4) != FRecordCount || (FHeader[10] | FHeader[11]) == 0)) {
+    if (!FReadOnly && (static_cast<int32_t>(GetLE32(FHeader + 4)) != FRecordCount ||
+                       (FHeader[10] | FHeader[11]) == 0)) {
       FHeader[10] = uint8_t(FRecordSize);
       FHeader[11] = uint8_t(FRecordSize >> 8);
       PutLE32(FHeader + 4, static_cast<uint32_t>(FRecordCount));
@@ -323,10 +311,7 @@ TDBF::TGetResult TDBF::GetRecord(TRecordBuffer& buf, TGetMode mode, bool check) 
         buf.Index = FCurrent;
         if (OnCalcFields) {
           FReadBuffer = &buf;
-          struct Restore {
-            const TRecordBuffer*& p;
-            ~Restore() { p = nullptr; }
-          } restore{FReadBuffer};
+          TScopeExit restore([this] { FReadBuffer = nullptr; });
           OnCalcFields(*this);
         }
       } else if (result == grError && check) {

@@ -23,22 +23,22 @@ namespace {
 // as zeros.
 class TReader {
  public:
-  TReader(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
-  bool More() const { return p_ < end_; }
-  uint32_t Byte() { return p_ < end_ ? *p_++ : 0; }
+  TReader(const uint8_t* data, size_t size) : FNext(data), FEnd(data + size) {}
+  bool More() const { return FNext < FEnd; }
+  uint32_t Byte() { return FNext < FEnd ? *FNext++ : 0; }
   uint32_t U16() { return Byte() | Byte() << 8; }
   uint32_t U24() { return U16() | Byte() << 16; }
   uint32_t U32() { return U16() | U16() << 16; }
   std::string Bytes(size_t n) {
-    n = std::min<size_t>(n, static_cast<size_t>(end_ - p_));
-    std::string s(reinterpret_cast<const char*>(p_), n);
-    p_ += n;
+    n = std::min<size_t>(n, static_cast<size_t>(FEnd - FNext));
+    std::string s(reinterpret_cast<const char*>(FNext), n);
+    FNext += n;
     return s;
   }
 
  private:
-  const uint8_t* p_;
-  const uint8_t* end_;
+  const uint8_t* FNext;
+  const uint8_t* FEnd;
 };
 
 // ZIP-aware mode. The first byte is the archive's shape:

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/Ascii.h"
 #include "mime/MIMELib.h"
 
 namespace {
@@ -74,9 +75,7 @@ size_t DecodeBase64Into(std::string_view line, unsigned char* out) {
 }  // namespace
 
 TTransferEncoding TransferEncodingOf(std::string_view value) {
-  std::string v(value);
-  for (char& c : v)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  std::string v = LowerAscii(std::string(value));
   if (v == "base64") return teBase64;
   if (v == "quoted-printable") return teQuotedPrintable;
   if (v.find("8bit") != std::string::npos) return te8Bit;

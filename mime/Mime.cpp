@@ -83,14 +83,14 @@ inline size_t FindCr(const char* base, size_t from, size_t end) {
 // The remaining text R of a body, read from its front.
 class Remaining {
  public:
-  explicit Remaining(std::string_view text) : text_(text) {}
+  explicit Remaining(std::string_view text) : FText(text) {}
 
-  bool Empty() const { return pos_ >= text_.size(); }
-  std::string_view Rest() const { return Empty() ? std::string_view() : text_.substr(pos_); }
+  bool Empty() const { return FPos >= FText.size(); }
+  std::string_view Rest() const { return Empty() ? std::string_view() : FText.substr(FPos); }
   bool StartsWithCrLf() const {
-    return pos_ + 1 < text_.size() && text_[pos_] == '\r' && text_[pos_ + 1] == '\n';
+    return FPos + 1 < FText.size() && FText[FPos] == '\r' && FText[FPos + 1] == '\n';
   }
-  char Front() const { return text_[pos_]; }
+  char Front() const { return FText[FPos]; }
 
   // The text before the first CR LF (all of R when there is none); the line
   // and the two bytes after it leave R.
@@ -98,7 +98,7 @@ class Remaining {
     std::string_view rest = Rest();
     size_t at = FindCrLf(rest, 0);
     std::string_view line = at == std::string_view::npos ? rest : rest.substr(0, at);
-    pos_ += line.size() + 2;
+    FPos += line.size() + 2;
     return line;
   }
 
@@ -108,7 +108,7 @@ class Remaining {
     std::string_view rest = Rest();
     size_t at = FindDelimiter(rest, delimiter);
     std::string_view body = at == std::string_view::npos ? rest : rest.substr(0, at);
-    pos_ += body.size() + 2 + delimiter.size();
+    FPos += body.size() + 2 + delimiter.size();
     return body;
   }
 
@@ -116,11 +116,11 @@ class Remaining {
   // byte found is remembered: R only loses bytes from its front, so until pos
   // passes it the answer stays false without another scan.
   bool OnlyBlanks() {
-    if (pos_ < significant_) return significant_ >= text_.size();
-    size_t i = pos_;
-    while (i < text_.size() && IsBlankByte(text_[i])) ++i;
-    significant_ = i;
-    return i >= text_.size();
+    if (FPos < FSignificant) return FSignificant >= FText.size();
+    size_t i = FPos;
+    while (i < FText.size() && IsBlankByte(FText[i])) ++i;
+    FSignificant = i;
+    return i >= FText.size();
   }
 
  private:
@@ -151,9 +151,9 @@ class Remaining {
     }
   }
 
-  std::string_view text_;
-  size_t pos_ = 0;
-  size_t significant_ = 0;
+  std::string_view FText;
+  size_t FPos = 0;
+  size_t FSignificant = 0;
 };
 
 // Whether the next line continues the header line before it (folding).

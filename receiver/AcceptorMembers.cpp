@@ -18,6 +18,19 @@ void SetText(BSTR* v, std::string_view s) {
   *v = AnsiToBstr(s);
 }
 
+// A text member: the field of the record that find selects, the empty
+// string when it selects none.
+template <class Record, class Find>
+HRESULT TextMember(BSTR* Value, const std::vector<Record>& records, std::string Record::*field,
+                   Find find) {
+  if (!Value) return E_POINTER;
+  ClearBstr(Value);
+  return SafeCall([&] {
+    int i = find();
+    SetText(Value, i < 0 ? std::string_view() : std::string_view(records[i].*field));
+  });
+}
+
 // Bytes from pos to the end of data that a read of up to size bytes gets:
 // none when pos is negative or at or past the end.
 int32_t Readable(const TMemoryStream& data, int64_t pos, int32_t size) {
@@ -35,21 +48,11 @@ HRESULT TAcceptor::VarCount(LONG* Value) {
 }
 
 HRESULT TAcceptor::VarName(VARIANT VarID, BSTR* Value) {
-  if (!Value) return E_POINTER;
-  ClearBstr(Value);
-  return SafeCall([&] {
-    int i = FindVar(VarID);
-    SetText(Value, i < 0 ? std::string_view() : std::string_view(FVars[i].Name));
-  });
+  return TextMember(Value, FVars, &TVarInfo::Name, [&] { return FindVar(VarID); });
 }
 
 HRESULT TAcceptor::VarValue(VARIANT VarID, BSTR* Value) {
-  if (!Value) return E_POINTER;
-  ClearBstr(Value);
-  return SafeCall([&] {
-    int i = FindVar(VarID);
-    SetText(Value, i < 0 ? std::string_view() : std::string_view(FVars[i].Value));
-  });
+  return TextMember(Value, FVars, &TVarInfo::Value, [&] { return FindVar(VarID); });
 }
 
 HRESULT TAcceptor::FileCount(LONG* Value) {
@@ -59,30 +62,15 @@ HRESULT TAcceptor::FileCount(LONG* Value) {
 }
 
 HRESULT TAcceptor::FileName(VARIANT FileID, BSTR* Value) {
-  if (!Value) return E_POINTER;
-  ClearBstr(Value);
-  return SafeCall([&] {
-    int i = FindFile(FileID);
-    SetText(Value, i < 0 ? std::string_view() : std::string_view(FFiles[i].FileName));
-  });
+  return TextMember(Value, FFiles, &TFileInfo::FileName, [&] { return FindFile(FileID); });
 }
 
 HRESULT TAcceptor::FilePath(VARIANT FileID, BSTR* Value) {
-  if (!Value) return E_POINTER;
-  ClearBstr(Value);
-  return SafeCall([&] {
-    int i = FindFile(FileID);
-    SetText(Value, i < 0 ? std::string_view() : std::string_view(FFiles[i].FilePath));
-  });
+  return TextMember(Value, FFiles, &TFileInfo::FilePath, [&] { return FindFile(FileID); });
 }
 
 HRESULT TAcceptor::FileVarName(VARIANT FileID, BSTR* Value) {
-  if (!Value) return E_POINTER;
-  ClearBstr(Value);
-  return SafeCall([&] {
-    int i = FindFile(FileID);
-    SetText(Value, i < 0 ? std::string_view() : std::string_view(FFiles[i].VarName));
-  });
+  return TextMember(Value, FFiles, &TFileInfo::VarName, [&] { return FindFile(FileID); });
 }
 
 HRESULT TAcceptor::FileSize(VARIANT FileID, LONG* Value) {

@@ -18,16 +18,16 @@ namespace {
 // happens: the component frees the streams it holds, and this one is not its.
 class TLentArchive {
  public:
-  TLentArchive(TUnZip& zip, TMemoryStream& archive) : zip_(zip) {
+  TLentArchive(TUnZip& zip, TMemoryStream& archive) : FZip(zip) {
     archive.SetPosition(0);
-    zip_.SetArchiveStream(&archive);
+    FZip.SetArchiveStream(&archive);
   }
-  ~TLentArchive() { zip_.SetArchiveStream(nullptr); }
+  ~TLentArchive() { FZip.SetArchiveStream(nullptr); }
   TLentArchive(const TLentArchive&) = delete;
   TLentArchive& operator=(const TLentArchive&) = delete;
 
  private:
-  TUnZip& zip_;
+  TUnZip& FZip;
 };
 
 // Case-insensitive equality of two ANSI strings by the system locale's

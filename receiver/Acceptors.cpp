@@ -4,7 +4,9 @@
 #include <cstring>
 #include <new>
 
+#include "common/AutoHolders.h"
 #include "common/FoldLower.h"
+#include "common/ScopeExit.h"
 #include "common/Trim.h"
 #include "mime/MIMELib.h"
 
@@ -113,12 +115,9 @@ bool IdentifierValue(const VARIANT& id, VARIANT* value) {
 }
 
 bool IdentifierText(const VARIANT& id, std::string* text) {
-  VARIANT v;
-  VariantInit(&v);
-  if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&id), 0, VT_BSTR))) return false;
-  std::string s = BstrToAnsi(v.bstrVal);
-  VariantClear(&v);
-  *text = FoldLower(TrimBlanks(s));
+  TVariant v;
+  if (FAILED(VariantChangeType(v.Ptr(), const_cast<VARIANT*>(&id), 0, VT_BSTR))) return false;
+  *text = FoldLower(TrimBlanks(BstrToAnsi(v.Get().bstrVal)));
   return true;
 }
 
@@ -202,7 +201,7 @@ void TAcceptor::Intake(const VARIANT& argument, std::shared_ptr<uint8_t[]>* body
   body->reset();
   *size = 0;
   const VARIANT& request = RequestValue(argument);
-  if ((request.vt & 0x2011) == 0x2011) {
+  if ((request.vt & (VT_ARRAY | VT_UI1)) == (VT_ARRAY | VT_UI1)) {
     SAFEARRAY* psa =
         (request.vt & VT_BYREF) ? (request.pparray ? *request.pparray : nullptr) : request.parray;
     if (!psa || SafeArrayGetDim(psa) < 1) return;
@@ -213,37 +212,26 @@ void TAcceptor::Intake(const VARIANT& argument, std::shared_ptr<uint8_t[]>* body
     if (n <= 0) return;
     void* data = nullptr;
     if (FAILED(SafeArrayAccessData(psa, &data))) throw Exception("Variant array is locked");
-    try {
-      *body = NewBody(static_cast<size_t>(n));
-    } catch (...) {
-      SafeArrayUnaccessData(psa);
-      throw;
-    }
+    TScopeExit unlock([psa] { SafeArrayUnaccessData(psa); });
+    *body = NewBody(static_cast<size_t>(n));
     std::memcpy(body->get(), data, static_cast<size_t>(n));
-    SafeArrayUnaccessData(psa);
     *size = static_cast<size_t>(n);
     return;
   }
-  VARIANT text;
-  VariantInit(&text);
-  if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&request), 0, VT_BSTR)))
+  TVariant text;
+  if (FAILED(VariantChangeType(text.Ptr(), const_cast<VARIANT*>(&request), 0, VT_BSTR)))
     throw Exception("Invalid variant type conversion");
-  try {
-    UINT len = SysStringLen(text.bstrVal);
-    int n = len ? WideCharToMultiByte(CP_ACP, 0, text.bstrVal, static_cast<int>(len), nullptr, 0,
-                                      nullptr, nullptr)
-                : 0;
-    if (n > 0) {
-      *body = NewBody(static_cast<size_t>(n));
-      WideCharToMultiByte(CP_ACP, 0, text.bstrVal, static_cast<int>(len),
-                          reinterpret_cast<char*>(body->get()), n, nullptr, nullptr);
-      *size = static_cast<size_t>(n);
-    }
-  } catch (...) {
-    VariantClear(&text);
-    throw;
+  BSTR s = text.Get().bstrVal;
+  UINT len = SysStringLen(s);
+  int n =
+      len ? WideCharToMultiByte(CP_ACP, 0, s, static_cast<int>(len), nullptr, 0, nullptr, nullptr)
+          : 0;
+  if (n > 0) {
+    *body = NewBody(static_cast<size_t>(n));
+    WideCharToMultiByte(CP_ACP, 0, s, static_cast<int>(len), reinterpret_cast<char*>(body->get()),
+                        n, nullptr, nullptr);
+    *size = static_cast<size_t>(n);
   }
-  VariantClear(&text);
 }
 
 // One part of the body becomes a variable or a received file.

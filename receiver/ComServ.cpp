@@ -1,8 +1,8 @@
 #include "receiver/ComServ.h"
 
-#include <cstring>
 #include <string>
 
+#include "common/AutoHolders.h"
 #include "common/ServerMessageBox.h"
 
 TComServer* ComServer = nullptr;
@@ -20,13 +20,6 @@ struct TReadLock {
 struct TWriteLock {
   TWriteLock() { AcquireSRWLockExclusive(&g_factoryLock); }
   ~TWriteLock() { ReleaseSRWLockExclusive(&g_factoryLock); }
-};
-
-// A BSTR that frees itself.
-struct TBstr {
-  BSTR B = nullptr;
-  ~TBstr() { SysFreeString(B); }
-  std::string Ansi() const { return B ? BstrToAnsi(B) : std::string(); }
 };
 
 void CreateRegKey(const std::string& key, const char* valueName, const std::string& value) {
@@ -53,10 +46,6 @@ std::string ShortPathIfSpaced(const std::string& path) {
   DWORD n = GetShortPathNameA(path.c_str(), buf, sizeof buf);
   if (n == 0 || n >= sizeof buf) return path;
   return std::string(buf, n);
-}
-
-BSTR AnsiToOle(const std::string& s) {
-  return AnsiToBstr(s);
 }
 
 }  // namespace
@@ -87,9 +76,8 @@ std::string TComServer::ModuleFileName() const {
 
 ITypeLib* TComServer::GetTypeLib() {
   if (!FTypeLib) {
-    BSTR name = AnsiToOle(ModuleFileName());
-    HRESULT hr = LoadTypeLib(name, &FTypeLib);
-    SysFreeString(name);
+    TBstr name(AnsiToBstr(ModuleFileName()));
+    HRESULT hr = LoadTypeLib(name.Get(), &FTypeLib);
     if (FAILED(hr)) {
       FTypeLib = nullptr;
       throw EOleSysError(
@@ -102,8 +90,8 @@ ITypeLib* TComServer::GetTypeLib() {
 std::string TComServer::ServerName() {
   if (FTypeLib) {
     TBstr name;
-    if (SUCCEEDED(FTypeLib->GetDocumentation(-1, &name.B, nullptr, nullptr, nullptr)))
-      return name.Ansi();
+    if (SUCCEEDED(FTypeLib->GetDocumentation(-1, name.Out(), nullptr, nullptr, nullptr)))
+      return BstrToAnsi(name.Get());
   }
   std::string file = ModuleFileName();
   size_t slash = file.find_last_of("\\/:");
@@ -130,11 +118,9 @@ void TComServer::UpdateRegistry(bool Register) {
     if (FTypeLib) {
       std::string file = ModuleFileName();
       std::string dir = file.substr(0, file.find_last_of("\\/") + 1);
-      BSTR wfile = AnsiToOle(file);
-      BSTR wdir = AnsiToOle(dir);
-      HRESULT hr = RegisterTypeLib(FTypeLib, wfile, wdir);
-      SysFreeString(wfile);
-      SysFreeString(wdir);
+      TBstr wfile(AnsiToBstr(file));
+      TBstr wdir(AnsiToBstr(dir));
+      HRESULT hr = RegisterTypeLib(FTypeLib, wfile.Get(), wdir.Get());
       if (FAILED(hr))
         throw EOleSysError(
             Format("Error registering type library (%08lX)", static_cast<unsigned long>(hr)), hr);
@@ -195,9 +181,9 @@ TAutoObjectFactory::TAutoObjectFactory(TComServer* server, REFCLSID classID,
   }
   {
     TBstr name, doc;
-    FClassInfo->GetDocumentation(-1, &name.B, &doc.B, nullptr, nullptr);
-    FClassName = name.Ansi();
-    FDescription = doc.Ansi();
+    FClassInfo->GetDocumentation(-1, name.Out(), doc.Out(), nullptr, nullptr);
+    FClassName = BstrToAnsi(name.Get());
+    FDescription = BstrToAnsi(doc.Get());
   }
   {
     TWriteLock lock;
@@ -381,7 +367,7 @@ TAutoAcceptor::TAutoAcceptor(TAutoObjectFactory* factory, IUnknown* controller)
   // Held at 1 while being built, so that calls made during construction
   // cannot free it.
   FRefCount = 1;
-  if (!FNonCountedObject) factory->Server()->CountObject(true);
+  factory->Server()->CountObject(true);
   FRefCount = 0;
 }
 
@@ -392,7 +378,7 @@ TAutoAcceptor::~TAutoAcceptor() {
     ClearAll();
   } catch (...) {
   }
-  if (!FNonCountedObject) FFactory->Server()->CountObject(false);
+  FFactory->Server()->CountObject(false);
   if (FRefCount > 0) CoDisconnectObject(static_cast<IAcceptor*>(this), 0);
 }
 
@@ -500,22 +486,16 @@ HRESULT InstallErrorInfo(ICreateErrorInfo* create, const std::exception* e) {
   if (factory) {
     std::string progID = factory->ProgID();
     if (!progID.empty()) {
-      BSTR s = AnsiToOle(progID);
-      create->SetSource(s);
-      SysFreeString(s);
+      create->SetSource(TBstr(AnsiToBstr(progID)).Get());
     }
     const std::string& help = factory->Server()->HelpFileName();
     if (!help.empty()) {
-      BSTR s = AnsiToOle(help);
-      create->SetHelpFile(s);
-      SysFreeString(s);
+      create->SetHelpFile(TBstr(AnsiToBstr(help)).Get());
     }
   }
   HRESULT result = E_UNEXPECTED;
   if (e) {
-    BSTR s = AnsiToOle(e->what());
-    create->SetDescription(s);
-    SysFreeString(s);
+    create->SetDescription(TBstr(AnsiToBstr(e->what())).Get());
     create->SetHelpContext(0);
     if (auto sys = dynamic_cast<const EOleSysError*>(e); sys && FAILED(sys->ErrorCode))
       result = sys->ErrorCode;

@@ -191,5 +191,4 @@ class TAutoAcceptor : public TAcceptor, public ISupportErrorInfo, public IProvid
   TAutoObjectFactory* FFactory;
   IUnknown* FController;
   volatile LONG FRefCount = 0;
-  bool FNonCountedObject = false;
 };

@@ -13,8 +13,8 @@
 //   pieces: table k holds the CRC of a byte followed by k zero bytes, so
 //   eight table lookups fold eight input bytes.
 #include <array>
-#include <cstring>
 
+#include "common/Bytes.h"
 #include "unzip/Decoders.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -41,14 +41,10 @@ constexpr TCrcTables MakeCrcTables() {
 constexpr TCrcTables kCrc = MakeCrcTables();
 static_assert(kCrc[0][1] == 0x77073096u, "first entry of the standard table");
 
-inline uint32_t LoadLE32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 uint32_t TableCrc32(uint32_t crc, const uint8_t* data, size_t n) {
   while (n >= 8) {
-    uint32_t lo = crc ^ LoadLE32(data);
-    uint32_t hi = LoadLE32(data + 4);
+    uint32_t lo = crc ^ GetLE32(data);
+    uint32_t hi = GetLE32(data + 4);
     crc = kCrc[7][lo & 0xFF] ^ kCrc[6][(lo >> 8) & 0xFF] ^ kCrc[5][(lo >> 16) & 0xFF] ^
           kCrc[4][lo >> 24] ^ kCrc[3][hi & 0xFF] ^ kCrc[2][(hi >> 8) & 0xFF] ^
           kCrc[1][(hi >> 16) & 0xFF] ^ kCrc[0][hi >> 24];

@@ -20,18 +20,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 
+#include "common/Bytes.h"
 #include "unzip/Decoders.h"
-
-inline uint64_t LoadLE64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap64(v);
-#endif
-  return v;
-}
 
 class TBitReader {
  public:
@@ -47,7 +38,7 @@ class TBitReader {
   bool Fill(unsigned target);
   // Word refill from the current chunk; only while Left >= 8.
   void RefillFast() {
-    Buf |= LoadLE64(P) << Cnt;
+    Buf |= GetLE64(P) << Cnt;
     unsigned k = (63 - Cnt) >> 3;
     P += k;
     Left -= k;

@@ -27,8 +27,6 @@
 
 namespace {
 
-constexpr unsigned kWindowSize = 32768;
-
 class TExploder {
  public:
   explicit TExploder(TRunContext& ctx) : Ctx(ctx), In(ctx) {}

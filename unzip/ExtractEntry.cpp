@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "common/Ascii.h"
+#include "common/Bytes.h"
 #include "common/ServerMessageBox.h"
 #include "unzip/BufStream.h"
 #include "unzip/Decoders.h"
@@ -68,8 +70,8 @@ bool TUnZip::SeekToData(int index) {
   FArchive->Seek(FWork.LocalHeaderOffset, soFromBeginning);
   std::memset(FLocal, 0, sizeof FLocal);
   int32_t got = FArchive->Read(FLocal, kLocalSize);
-  FArchive->Seek(static_cast<int64_t>(Get16(FLocal + 26)) + Get16(FLocal + 28), soFromCurrent);
-  return (got < 4 || Get32(FLocal) == kLocalSig) &&
+  FArchive->Seek(static_cast<int64_t>(GetLE16(FLocal + 26)) + GetLE16(FLocal + 28), soFromCurrent);
+  return (got < 4 || GetLE32(FLocal) == kLocalSig) &&
          ClaimDataRange(FView->Entry(index), FArchive->GetPosition());
 }
 

@@ -5,14 +5,11 @@
 #include <cstring>
 #include <utility>
 
+#include "common/Ascii.h"
 #include "common/Classes.h"
 #include "unzip/SafePath.h"
 
 namespace {
-
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
 
 // Format notes (wildcards). Pattern and text are compared with ASCII letters
 // folded to lower case, byte by byte otherwise; there is no escape character.
@@ -118,15 +115,15 @@ bool MatchLimited(const std::string& pattern, const std::string& text, int64_t* 
     }
     if (m == mInvalid) break;
     if (m == mStar) {
-      bool short_ = false;
-      for (++p; p < pe && (*p == '*' || *p == '?') && !short_; ++p) {
+      bool starved = false;
+      for (++p; p < pe && (*p == '*' || *p == '?') && !starved; ++p) {
         if (*p != '?') continue;
         if (t >= te)
-          short_ = true;  // a "?" after the star finds no character
+          starved = true;  // a "?" after the star finds no character
         else
           ++t;
       }
-      if (short_) break;
+      if (starved) break;
       if (p >= pe) {
         *steps -= used;
         return true;
@@ -265,20 +262,4 @@ char* StrNewCopy(const std::string& s) {
   std::memcpy(p, s.data(), s.size());
   p[s.size()] = '\0';
   return p;
-}
-
-int CompareText(const std::string& a, const std::string& b) {
-  size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(LowerAscii(a[i]));
-    unsigned char y = static_cast<unsigned char>(LowerAscii(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
-std::string UpperAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return s;
 }

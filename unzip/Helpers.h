@@ -39,7 +39,3 @@ void ChDir(const std::string& dir);
 std::string VolumeLabel(const std::string& root);
 // A new zero-terminated copy of s, released by the owner with delete[].
 char* StrNewCopy(const std::string& s);
-// ASCII case-insensitive comparison (negative, zero, positive).
-int CompareText(const std::string& a, const std::string& b);
-// Upper-cases ASCII letters.
-std::string UpperAscii(std::string s);

@@ -38,7 +38,6 @@
 namespace {
 
 // RFC 1951 3.2.5 and 3.2.7: the format's limits.
-constexpr unsigned kWindowSize = 32768;
 constexpr unsigned kMaxMatch = 258;
 constexpr unsigned kMaxCodeLength = 15;  // longest literal/length or distance code
 constexpr unsigned kMaxLengthExtra = 5;
@@ -170,7 +169,7 @@ constexpr uint8_t kPatternStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
     pattern = uint64_t(*src) * 0x0101010101010101u;
   } else {
     // The dist bytes (the load's others masked off), doubled up to eight.
-    pattern = LoadLE64(src) & ((uint64_t(1) << (8 * dist)) - 1);
+    pattern = GetLE64(src) & ((uint64_t(1) << (8 * dist)) - 1);
     pattern |= pattern << (8 * dist);
     if (dist < 4) pattern |= pattern << (16 * dist);
     step = kPatternStep[dist];
@@ -428,7 +427,7 @@ enum class TLoopExit { Margin, EndOfBlock, BadData, FarMatch };
   const size_t last = s.Last;
   TLoopExit exit = TLoopExit::Margin;
   auto refill = [&] {
-    buf |= LoadLE64(p) << cnt;
+    buf |= GetLE64(p) << cnt;
     p += (63 - cnt) >> 3;
     cnt |= kRefillBits;
   };

@@ -14,9 +14,14 @@
 
 class TStream;
 
-constexpr int32_t kWindowBytes = 32780;  // sliding window (32768) plus slack; legacy tables too
-constexpr int32_t kChunkBytes = 16000;   // compressed bytes read per chunk
-constexpr int32_t kOutputBytes = 16000;  // decoded bytes handed to the sink per flush
+// The sliding window of inflate and explode: the largest distance deflate
+// allows (RFC 1951 3.2.5), more than implode's 8192 (APPNOTE 5.3); a power
+// of two, so that positions wrap by mask.
+constexpr unsigned kWindowSize = 32768;
+static_assert((kWindowSize & (kWindowSize - 1)) == 0, "positions wrap by mask");
+constexpr int32_t kWindowBytes = kWindowSize + 12;  // the window plus slack; legacy tables too
+constexpr int32_t kChunkBytes = 16000;              // compressed bytes read per chunk
+constexpr int32_t kOutputBytes = 16000;             // decoded bytes handed to the sink per flush
 
 // What a decoder needs from the driver, called once per chunk, never per byte.
 class TUnZipRunHost {

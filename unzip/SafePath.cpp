@@ -1,10 +1,8 @@
 #include "unzip/SafePath.h"
 
-namespace {
+#include "common/Ascii.h"
 
-char UpperAscii(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
+namespace {
 
 // Windows opens these as devices in every directory, with any extension:
 // "CON", "con.txt" and "Com1 .log" all name a device, not a file.

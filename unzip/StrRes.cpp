@@ -4,6 +4,8 @@
 #include <memory>
 #include <mutex>
 
+#include "common/Ascii.h"
+#include "common/Bytes.h"
 #include "common/Classes.h"
 
 #ifdef _WIN32
@@ -56,22 +58,9 @@ void AddCompiledTables() {
 }
 #endif
 
-struct NoCaseLess {
-  bool operator()(const std::string& a, const std::string& b) const {
-    size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
-      unsigned char x = a[i], y = b[i];
-      if (x >= 'a' && x <= 'z') x -= 32;
-      if (y >= 'a' && y <= 'z') y -= 32;
-      if (x != y) return x < y;
-    }
-    return a.size() < b.size();
-  }
-};
-
 // The process's tables, freed when the library unloads.
-std::map<std::string, std::unique_ptr<TS_StringResource>, NoCaseLess>& Tables() {
-  static std::map<std::string, std::unique_ptr<TS_StringResource>, NoCaseLess> tables;
+std::map<std::string, std::unique_ptr<TS_StringResource>, TTextLess>& Tables() {
+  static std::map<std::string, std::unique_ptr<TS_StringResource>, TTextLess> tables;
   return tables;
 }
 
@@ -98,7 +87,7 @@ std::string TS_StringResource::Message(uint16_t number) {
   const uint8_t* p = FData;
   const uint8_t* end = p + SizeofResource(OwnModule(), FResInfo);
   while (end - p >= 3) {
-    uint16_t n = static_cast<uint16_t>(p[0] | (p[1] << 8));
+    uint16_t n = GetLE16(p);
     if (n == 0) break;
     size_t len = p[2];
     if (static_cast<size_t>(end - p - 3) < len) break;  // a cut record ends the table

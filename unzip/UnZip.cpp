@@ -4,9 +4,9 @@
 #include "unzip/UnZip.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
+#include "common/Ascii.h"
 #include "common/ScopeExit.h"
 #include "unzip/BufStream.h"
 #include "unzip/Decoders.h"
@@ -187,12 +187,6 @@ namespace {
 // exactly when both are equal but for the case of ASCII letters.
 bool IsLiteral(const std::string& p) {
   return !p.empty() && p.find_first_of("*?[\\") == std::string::npos;
-}
-
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
 }
 
 }  // namespace

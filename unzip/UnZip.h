@@ -38,6 +38,10 @@ enum TSkipReason : uint8_t {
   skUnsafeName = 2,
   skNameTooLong = 3
 };
+// The kind of volume set the open archive is: one file, spanned over
+// removable media (one volume a disk, checked by its label), or split into
+// several files.
+enum TVolumeKind : uint8_t { vkSingle = 0, vkRemovable = 1, vkSplit = 2 };
 
 class TUnZip;
 class TLFNFileStream;
@@ -131,7 +135,7 @@ class TUnZip : private TUnZipRunHost {
   void ApplySortMode(TZipSortMode mode);
   // The entry at index of the sorted view (for listings).
   const TZipHeaderInfo& Entry(int index) const;
-  int VolumeKind() const { return FVolumeKind; }
+  TVolumeKind VolumeKind() const { return FVolumeKind; }
   bool Rebuilt() const { return FRebuilt; }
 
  private:
@@ -182,7 +186,7 @@ class TUnZip : private TUnZipRunHost {
   TSortedZip* FView = nullptr;     // FEntries or a sorted, non-owning view
   TEndCentral FEnd;
   int FCurrentDisk = 0;
-  int FVolumeKind = 0;  // 0 single, 1 spanned over removable media, 2 split files
+  TVolumeKind FVolumeKind = vkSingle;
   bool FRebuilt = false;
   int64_t FTimeStamp = 0;
 

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "common/Ascii.h"
+#include "common/Bytes.h"
 #include "unzip/BufStream.h"
 #include "unzip/Helpers.h"
 #include "unzip/UnZip.h"
@@ -171,7 +173,7 @@ void TUnZip::ClearArchive() {
   FEnd.SetDefaults();
   FRebuilt = false;
   FTimeStamp = 0;
-  FVolumeKind = 0;
+  FVolumeKind = vkSingle;
   if (!FIsCallerStream) FZipName.clear();
 }
 
@@ -184,7 +186,7 @@ TStream* TUnZip::RequestDisk(int disk) {
   std::string name = FZipName;
   for (;;) {
     OnGetNextDisk(this, disk, name);
-    if (FVolumeKind == 1 && !name.empty()) {
+    if (FVolumeKind == vkRemovable && !name.empty()) {
       std::string label = VolumeLabel(UpperAscii(LeftStr(FZipName, 3)));
       if (RightStr(LeftStr(label, 11), 3) != Format("%3.3d", disk)) continue;
     }
@@ -205,18 +207,18 @@ void TUnZip::LoadDirectory() {
   FreeDirectory();
   FEnd.SetDefaults();
   FRebuilt = false;
-  FVolumeKind = 0;
+  FVolumeKind = vkSingle;
   if (FEnd.LocateEndCentral(*FArchive)) {
     FCurrentDisk = FEnd.ThisDisk;
     if (FEnd.ThisDisk != 0) {
       bool removable = FZipName.size() >= 2 && FZipName[1] == ':' &&
                        GetDriveTypeA(UpperAscii(LeftStr(FZipName, 3)).c_str()) == DRIVE_REMOVABLE;
-      FVolumeKind = removable ? 1 : 2;
+      FVolumeKind = removable ? vkRemovable : vkSplit;
     }
     if (FEnd.CentralDisk != FCurrentDisk) RequestDisk(FEnd.CentralDisk + 1);
     FArchive->Seek(FEnd.CentralOffset, soFromBeginning);
     uint8_t sig[4] = {0, 0, 0, 0};
-    if (FArchive->Read(sig, 4) == 4 && Get32(sig) == kCentralSig) {
+    if (FArchive->Read(sig, 4) == 4 && GetLE32(sig) == kCentralSig) {
       FArchive->Seek(-4, soFromCurrent);
       FEntries = new TSortedZip(ByNone, ErrorDup, true);
       FView = FEntries;
@@ -236,7 +238,7 @@ void TUnZip::LoadDirectory() {
   }
 
   TNextVolume next;
-  if (!FRebuilt && FVolumeKind != 0)
+  if (!FRebuilt && FVolumeKind != vkSingle)
     next = [this]() -> TStream* {
       // No volume follows the one holding the end record.
       return FCurrentDisk >= FEnd.ThisDisk ? nullptr : RequestDisk(FCurrentDisk + 2);
@@ -352,7 +354,7 @@ void TUnZip::LoadEntryComment(TZipHeaderInfo& entry) {
   uint8_t rec[kCentralSize];
   std::string text;
   if (FArchive->Read(rec, kCentralSize) == kCentralSize) {
-    FArchive->Seek(static_cast<int64_t>(Get16(rec + 28)) + Get16(rec + 30), soFromCurrent);
+    FArchive->Seek(static_cast<int64_t>(GetLE16(rec + 28)) + GetLE16(rec + 30), soFromCurrent);
     text.assign(entry.CommentLength, '\0');
     text.resize(std::max(FArchive->Read(text.data(), entry.CommentLength), 0));
   }

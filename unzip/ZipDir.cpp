@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "common/Ascii.h"
+#include "common/Bytes.h"
 #include "common/Classes.h"
 #include "unzip/Helpers.h"
 
@@ -94,18 +96,19 @@ bool TZipHeaderInfo::ReadCentralHeader(TStream*& stream, const TNextVolume& next
   int64_t start = stream->GetPosition();
   uint8_t rec[kCentralSize];
   int32_t got = stream->Read(rec, kCentralSize);
-  if (got < kCentralSize && nextVolume && (got == 0 || (got >= 4 && Get32(rec) == kCentralSig))) {
+  if (got < kCentralSize && nextVolume && (got == 0 || (got >= 4 && GetLE32(rec) == kCentralSig))) {
     TStream* next = nextVolume();
     if (!next) return false;
     stream = next;
     if (got == 0) start = stream->GetPosition();
     got += stream->Read(rec + got, kCentralSize - got);
   }
-  if (got != kCentralSize || Get32(rec) != kCentralSig) {
+  if (got != kCentralSize || GetLE32(rec) != kCentralSig) {
     stream->Seek(start, soFromBeginning);
     return false;
   }
-  uint16_t nameLen = Get16(rec + 28), extraLen = Get16(rec + 30), commentLen = Get16(rec + 32);
+  uint16_t nameLen = GetLE16(rec + 28), extraLen = GetLE16(rec + 30),
+           commentLen = GetLE16(rec + 32);
   std::string name(nameLen, '\0');
   if (nameLen && stream->Read(name.data(), nameLen) != nameLen) {
     stream->Seek(start, soFromBeginning);
@@ -113,20 +116,20 @@ bool TZipHeaderInfo::ReadCentralHeader(TStream*& stream, const TNextVolume& next
   }
   stream->Seek(static_cast<int64_t>(extraLen) + commentLen, soFromCurrent);
   SetDefaults();
-  MadeBy = Get16(rec + 4);
-  NeedVersion = Get16(rec + 6);
-  GeneralFlags = Get16(rec + 8);
-  Method = Get16(rec + 10);
-  DosDateTime = Get32(rec + 12);
-  Crc = Get32(rec + 16);
-  PackedSize = static_cast<int32_t>(Get32(rec + 20));
-  UnpackedSize = static_cast<int32_t>(Get32(rec + 24));
+  MadeBy = GetLE16(rec + 4);
+  NeedVersion = GetLE16(rec + 6);
+  GeneralFlags = GetLE16(rec + 8);
+  Method = GetLE16(rec + 10);
+  DosDateTime = GetLE32(rec + 12);
+  Crc = GetLE32(rec + 16);
+  PackedSize = static_cast<int32_t>(GetLE32(rec + 20));
+  UnpackedSize = static_cast<int32_t>(GetLE32(rec + 24));
   ExtraLength = extraLen;
   CommentLength = commentLen;
-  StartDisk = Get16(rec + 34);
-  InternalAttr = Get16(rec + 36);
-  ExternalAttr = Get32(rec + 38);
-  LocalHeaderOffset = static_cast<int32_t>(Get32(rec + 42));
+  StartDisk = GetLE16(rec + 34);
+  InternalAttr = GetLE16(rec + 36);
+  ExternalAttr = GetLE32(rec + 38);
+  LocalHeaderOffset = static_cast<int32_t>(GetLE32(rec + 42));
   CentralHeaderOffset = static_cast<int32_t>(start);
   SetStoredName(std::move(name));
   return true;
@@ -135,11 +138,11 @@ bool TZipHeaderInfo::ReadCentralHeader(TStream*& stream, const TNextVolume& next
 bool TZipHeaderInfo::ReadLocalHeader(TStream& stream) {
   int64_t start = stream.GetPosition();
   uint8_t rec[kLocalSize];
-  if (stream.Read(rec, kLocalSize) != kLocalSize || Get32(rec) != kLocalSig) {
+  if (stream.Read(rec, kLocalSize) != kLocalSize || GetLE32(rec) != kLocalSig) {
     stream.Seek(start, soFromBeginning);
     return false;
   }
-  uint16_t nameLen = Get16(rec + 26);
+  uint16_t nameLen = GetLE16(rec + 26);
   std::string name(nameLen, '\0');
   if (nameLen && stream.Read(name.data(), nameLen) != nameLen) {
     stream.Seek(start, soFromBeginning);
@@ -147,14 +150,14 @@ bool TZipHeaderInfo::ReadLocalHeader(TStream& stream) {
   }
   SetDefaults();
   MadeBy = 0;
-  NeedVersion = Get16(rec + 4);
-  GeneralFlags = Get16(rec + 6);
-  Method = Get16(rec + 8);
-  DosDateTime = Get32(rec + 10);
-  Crc = Get32(rec + 14);
-  PackedSize = static_cast<int32_t>(Get32(rec + 18));
-  UnpackedSize = static_cast<int32_t>(Get32(rec + 22));
-  ExtraLength = Get16(rec + 28);
+  NeedVersion = GetLE16(rec + 4);
+  GeneralFlags = GetLE16(rec + 6);
+  Method = GetLE16(rec + 8);
+  DosDateTime = GetLE32(rec + 10);
+  Crc = GetLE32(rec + 14);
+  PackedSize = static_cast<int32_t>(GetLE32(rec + 18));
+  UnpackedSize = static_cast<int32_t>(GetLE32(rec + 22));
+  ExtraLength = GetLE16(rec + 28);
   InternalAttr = 0;
   ExternalAttr = 0;
   LocalHeaderOffset = static_cast<int32_t>(start);
@@ -188,12 +191,12 @@ void TZipHeaderInfo::ReadData(TStream& s) {
   s.ReadBuffer(b, sizeof b);
   const uint8_t* p = b;
   auto get16 = [&p] {
-    uint16_t v = Get16(p);
+    uint16_t v = GetLE16(p);
     p += 2;
     return v;
   };
   auto get32 = [&p] {
-    uint32_t v = Get32(p);
+    uint32_t v = GetLE32(p);
     p += 4;
     return v;
   };
@@ -267,15 +270,15 @@ bool TEndCentral::LocateEndCentral(TStream& stream) {
   stream.Seek(size - n, soFromBeginning);
   if (stream.Read(buf.get(), n) < n) return false;
   for (int32_t i = n - kEndSize; i >= 0; --i) {
-    if (buf[i] != 'P' || Get32(&buf[i]) != kEndSig) continue;
+    if (buf[i] != 'P' || GetLE32(&buf[i]) != kEndSig) continue;
     const uint8_t* r = &buf[i];
-    ThisDisk = Get16(r + 4);
-    CentralDisk = Get16(r + 6);
-    EntriesThisDisk = Get16(r + 8);
-    TotalEntries = Get16(r + 10);
-    CentralSize = Get32(r + 12);
-    CentralOffset = Get32(r + 16);
-    CommentLength = Get16(r + 20);
+    ThisDisk = GetLE16(r + 4);
+    CentralDisk = GetLE16(r + 6);
+    EntriesThisDisk = GetLE16(r + 8);
+    TotalEntries = GetLE16(r + 10);
+    CentralSize = GetLE32(r + 12);
+    CentralOffset = GetLE32(r + 16);
+    CommentLength = GetLE16(r + 20);
     CommentPosition = size - CommentLength;
     return true;
   }

@@ -20,13 +20,6 @@ constexpr int32_t kCentralSize = 46;
 constexpr int32_t kEndSize = 22;
 constexpr int32_t kEndSearch = 65528;  // the end record is looked for in this tail
 
-inline uint16_t Get16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t Get32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 // Switches to the next volume and gives its stream (nullptr: none to be had).
 using TNextVolume = std::function<TStream*()>;
 

@@ -96,6 +96,12 @@ bool Known(UINT cp) {
 
 }  // namespace
 
+/***********************************************************************
+ * QrvxSetSystemLocale (stand-in only)
+ * Makes the ANSI and OEM code pages those of locale (a POSIX name such as
+ * "ru_RU.UTF-8"), as if the system locale were changed; NULL goes back to
+ * following LC_ALL, LC_CTYPE and LANG.
+ */
 extern "C" void QrvxSetSystemLocale(const char* locale) {
   if (!locale) {
     g_overridden = false;
@@ -107,6 +113,12 @@ extern "C" void QrvxSetSystemLocale(const char* locale) {
   g_overridden = true;
 }
 
+/***********************************************************************
+ * GetACP, GetOEMCP (KERNEL32.@)
+ * RETURNS the ANSI and the OEM code page of the process locale: 1251/866 for
+ * the Cyrillic languages, 1252/850 for western Europe and English outside the
+ * US, 1252/437 otherwise.
+ */
 extern "C" UINT WINAPI GetACP() {
   return CurrentPages().ansi;
 }
@@ -114,6 +126,16 @@ extern "C" UINT WINAPI GetOEMCP() {
   return CurrentPages().oem;
 }
 
+/***********************************************************************
+ * MultiByteToWideChar (KERNEL32.@)
+ * PARAMS  [I] codePage  CP_ACP, CP_OEMCP, CP_UTF8 or one of the single-byte
+ *             pages 1251, 866, 1252, 850, 437
+ *         [I] src, srcLen  the bytes; -1 means up to and including the NUL
+ *         [O] dst, dstLen  the UTF-16 units; dstLen 0 asks for the count
+ * RETURNS the units written (or needed); 0 with ERROR_INVALID_PARAMETER for an
+ *         unknown page or no input, ERROR_INSUFFICIENT_BUFFER when dst is short.
+ * NOTES   Flags are ignored. Invalid UTF-8 becomes U+FFFD, as on Windows.
+ */
 extern "C" int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR src, int srcLen, LPWSTR dst,
                                           int dstLen) {
   UINT cp = Resolve(codePage);
@@ -177,6 +199,14 @@ extern "C" int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR src, int 
   return static_cast<int>(n);
 }
 
+/***********************************************************************
+ * WideCharToMultiByte (KERNEL32.@)
+ * PARAMS  as MultiByteToWideChar, the other way round; [I] defChar replaces
+ *         what the page cannot hold ("?" when NULL), [O] usedDef tells whether
+ *         it was used.
+ * RETURNS the bytes written (or needed); 0 with ERROR_INVALID_PARAMETER or
+ *         ERROR_INSUFFICIENT_BUFFER.
+ */
 extern "C" int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR src, int srcLen, LPSTR dst,
                                           int dstLen, LPCSTR defChar, LPBOOL usedDef) {
   UINT cp = Resolve(codePage);
@@ -276,6 +306,13 @@ void Translate(UINT from, UINT to, const char* src, char* dst, size_t n) {
 
 }  // namespace
 
+/***********************************************************************
+ * OemToCharBuffA, CharToOemBuffA, OemToCharA, CharToOemA (USER32.@)
+ * Translate n bytes (the Buff forms) or a zero-terminated string between the
+ * OEM and the ANSI code page, in place when src and dst are the same. A byte
+ * with no counterpart becomes "?".
+ * RETURNS FALSE for a NULL argument, else TRUE.
+ */
 extern "C" BOOL WINAPI OemToCharBuffA(LPCSTR src, LPSTR dst, DWORD n) {
   if (!src || !dst) return FALSE;
   Translate(CP_OEMCP, CP_ACP, src, dst, n);

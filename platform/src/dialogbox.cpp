@@ -316,11 +316,23 @@ bool QrvxReadUserLine(std::string* line) {
   return false;
 }
 
+/***********************************************************************
+ * QrvxSetUserInput (stand-in only)
+ * Takes the user's lines from file descriptor fd instead of standard input.
+ */
 extern "C" void QrvxSetUserInput(int fd) {
   if (g_input && g_input != stdin) std::fclose(g_input);
   g_input = fdopen(fd, "r");
 }
 
+/***********************************************************************
+ * CreateDialogParamA, DialogBoxParamA (USER32.@)
+ * Build the dialog from its template (a DIALOG statement of the program's
+ * resource script), send WM_INITDIALOG with init and show it to the user.
+ * DialogBoxParamA then runs the dialog's message loop until EndDialog.
+ * RETURNS the window (modeless) or the EndDialog result (modal); NULL or -1
+ *         when the template is missing.
+ */
 extern "C" HWND WINAPI CreateDialogParamA(HINSTANCE module, LPCSTR name, HWND, DLGPROC proc,
                                           LPARAM init) {
   TWindow* d = Create(name, module, proc);
@@ -350,6 +362,11 @@ extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE module, LPCSTR name, HWND, D
   return result;
 }
 
+/***********************************************************************
+ * EndDialog, DestroyWindow (USER32.@)
+ * End a modal dialog with result / destroy a dialog after WM_DESTROY.
+ * RETURNS FALSE with ERROR_INVALID_WINDOW_HANDLE for anything but a dialog.
+ */
 extern "C" BOOL WINAPI EndDialog(HWND h, INT_PTR result) {
   TWindow* d = Window(h);
   if (!d || d->Class != "#32770") {
@@ -373,6 +390,14 @@ extern "C" BOOL WINAPI DestroyWindow(HWND h) {
   return TRUE;
 }
 
+/***********************************************************************
+ * IsWindow, GetDlgItem, SetDlgItemTextA, GetDlgItemTextA, SendDlgItemMessageA,
+ * SendMessageA (USER32.@)
+ * Controls are children of their dialog found by id; their text and state
+ * change through the messages a control answers (WM_SETTEXT, WM_GETTEXT,
+ * ...). GetDlgItem sets ERROR_CONTROL_ID_NOT_FOUND for an
+ * unknown id; the others answer 0 or FALSE.
+ */
 extern "C" BOOL WINAPI IsWindow(HWND h) {
   return h == &g_desktop || Window(h) != nullptr;
 }
@@ -410,6 +435,11 @@ extern "C" LRESULT WINAPI SendMessageA(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   return w ? SendTo(w, msg, wp, lp) : 0;
 }
 
+/***********************************************************************
+ * EnableWindow, IsWindowEnabled (USER32.@)
+ * A disabled control ignores the user's clicks and typing.
+ * RETURNS (EnableWindow) whether the window was disabled before.
+ */
 extern "C" BOOL WINAPI EnableWindow(HWND h, BOOL enable) {
   TWindow* w = Window(h);
   if (!w) return FALSE;
@@ -423,6 +453,11 @@ extern "C" BOOL WINAPI IsWindowEnabled(HWND h) {
   return w && w->Enabled;
 }
 
+/***********************************************************************
+ * GetDesktopWindow, GetWindowRect, SetWindowPos (USER32.@)
+ * A fixed desktop of 1024 by 768; a control's rectangle is kept relative to
+ * its dialog, GetWindowRect gives it on the desktop.
+ */
 extern "C" HWND WINAPI GetDesktopWindow() {
   g_desktop.Class = "#32769";
   g_desktop.Rect = RECT{0, 0, kDesktopWidth, kDesktopHeight};
@@ -454,6 +489,13 @@ extern "C" BOOL WINAPI SetWindowPos(HWND h, HWND, int x, int y, int cx, int cy, 
   return TRUE;
 }
 
+/***********************************************************************
+ * PeekMessageA, GetMessageA, PostMessageA, PostQuitMessage, TranslateMessage,
+ * DispatchMessageA (USER32.@)
+ * One queue for the thread. When it is empty GetMessageA reads the user's
+ * next line and queues what it asks for; the end of the input is WM_QUIT.
+ * Window and message filters are ignored.
+ */
 extern "C" BOOL WINAPI PeekMessageA(LPMSG m, HWND, UINT, UINT, UINT remove) {
   if (g_queue.empty() && !g_quit) return FALSE;
   if (g_queue.empty()) {
@@ -507,6 +549,11 @@ extern "C" LRESULT WINAPI DispatchMessageA(const MSG* m) {
   return r;
 }
 
+/***********************************************************************
+ * DefDlgProcA (USER32.@)
+ * The default handling a dialog procedure leaves to the system: WM_CLOSE
+ * clicks the Cancel button (IDCANCEL) when it is enabled or absent.
+ */
 extern "C" LRESULT WINAPI DefDlgProcA(HWND h, UINT msg, WPARAM, LPARAM) {
   TWindow* d = Window(h);
   if (!d) return 0;

@@ -3,6 +3,10 @@
 
 #include <commdlg.h>
 
+/***********************************************************************
+ * GetOpenFileNameA, CommDlgExtendedError (COMDLG32.@)
+ * RETURNS FALSE, the answer of a user who cancels; no extended error (0).
+ */
 extern "C" BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA) {
   return FALSE;
 }

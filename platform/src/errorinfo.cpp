@@ -78,6 +78,13 @@ thread_local IErrorInfo* g_current = nullptr;
 
 }  // namespace
 
+/***********************************************************************
+ * CreateErrorInfo, SetErrorInfo, GetErrorInfo (OLEAUT32.@)
+ * A new, empty error object; the thread's current one, replaced by
+ * SetErrorInfo (NULL clears it) and handed over, and cleared, by GetErrorInfo.
+ * RETURNS E_INVALIDARG for a NULL out pointer; GetErrorInfo S_FALSE when
+ *         there is none.
+ */
 extern "C" HRESULT CreateErrorInfo(ICreateErrorInfo** out) {
   if (!out) return E_INVALIDARG;
   *out = static_cast<ICreateErrorInfo*>(new TErrorInfo);

@@ -89,6 +89,10 @@ std::string QrvxPosixPath(const char* path) {
   return p;
 }
 
+/***********************************************************************
+ * GetLastError, SetLastError (KERNEL32.@)
+ * The calling thread's last error code.
+ */
 extern "C" DWORD WINAPI GetLastError() {
   return g_lastError;
 }
@@ -96,6 +100,16 @@ extern "C" void WINAPI SetLastError(DWORD code) {
   g_lastError = code;
 }
 
+/***********************************************************************
+ * CreateFileA (KERNEL32.@)
+ * PARAMS  [I] lpFileName  "\" and "/" both separate; a drive prefix is dropped
+ *         [I] dwDesiredAccess  GENERIC_READ and/or GENERIC_WRITE
+ *         [I] dwCreationDisposition  CREATE_NEW, CREATE_ALWAYS, OPEN_EXISTING,
+ *             OPEN_ALWAYS or TRUNCATE_EXISTING
+ * RETURNS a handle, or INVALID_HANDLE_VALUE with the last error set; a
+ *         directory gives ERROR_ACCESS_DENIED.
+ * NOTES   Sharing modes, attributes and templates are ignored.
+ */
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD,
                                      LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD,
                                      HANDLE) {
@@ -135,6 +149,13 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
   return handle;
 }
 
+/***********************************************************************
+ * ReadFile, WriteFile, SetFilePointerEx, GetFileSizeEx, SetEndOfFile, CloseHandle
+ * (KERNEL32.@)
+ * Synchronous only. ReadFile and WriteFile move all n bytes unless the file
+ * ends or fails; at the end ReadFile succeeds with fewer.
+ * RETURNS FALSE with the last error set on failure.
+ */
 extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD n, LPDWORD read, void*) {
   if (read) *read = 0;
   DWORD total = 0;
@@ -203,12 +224,19 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
   return r == 0 ? TRUE : Fail();
 }
 
+/***********************************************************************
+ * DeleteFileA (KERNEL32.@)
+ * RETURNS FALSE with the last error set on failure.
+ */
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR name) {
   std::string p;
   if (!PosixPathOf(name, &p)) return FALSE;
   return unlink(p.c_str()) == 0 ? TRUE : Fail();
 }
 
+/***********************************************************************
+ * GetFileAttributesA, SetFileAttributesA (KERNEL32.@)
+ */
 // Read-only is the absence of the owner's write bit; the other attribute bits
 // have no POSIX counterpart and read as archive.
 extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR name) {
@@ -235,6 +263,12 @@ extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attrs) {
   return chmod(p.c_str(), m) == 0 ? TRUE : Fail();
 }
 
+/***********************************************************************
+ * CreateDirectoryA, RemoveDirectoryA, GetCurrentDirectoryA, SetCurrentDirectoryA
+ * (KERNEL32.@)
+ * RETURNS FALSE (0) with the last error set on failure; GetCurrentDirectoryA
+ *         the length needed, NUL included, when len is too small.
+ */
 extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
   std::string p;
   if (!PosixPathOf(name, &p)) return FALSE;
@@ -265,6 +299,11 @@ extern "C" BOOL WINAPI SetCurrentDirectoryA(LPCSTR name) {
   return chdir(p.c_str()) == 0 ? TRUE : Fail();
 }
 
+/***********************************************************************
+ * GetFileTime, SetFileTime (KERNEL32.@)
+ * NOTES   POSIX keeps no creation time: the modification time stands for it,
+ *         and setting it does nothing.
+ */
 extern "C" BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME created, LPFILETIME accessed,
                                    LPFILETIME written) {
   struct stat st;

@@ -25,6 +25,11 @@ void Store(int64_t unixSeconds, int64_t hundredNs, LPFILETIME ft) {
 
 }  // namespace
 
+/***********************************************************************
+ * DosDateTimeToFileTime (KERNEL32.@)
+ * RETURNS FALSE with ERROR_INVALID_PARAMETER for a date or time that does not
+ *         exist (month 0, February 30, hour 24, ...).
+ */
 extern "C" BOOL WINAPI DosDateTimeToFileTime(WORD date, WORD time, LPFILETIME ft) {
   int year = 1980 + (date >> 9), month = (date >> 5) & 15, day = date & 31;
   int hour = time >> 11, minute = (time >> 5) & 63, second = (time & 31) * 2;
@@ -39,6 +44,10 @@ extern "C" BOOL WINAPI DosDateTimeToFileTime(WORD date, WORD time, LPFILETIME ft
   return TRUE;
 }
 
+/***********************************************************************
+ * LocalFileTimeToFileTime, GetSystemTimeAsFileTime (KERNEL32.@)
+ * Local time is that of the C library's time zone, daylight saving included.
+ */
 extern "C" BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* local, LPFILETIME utc) {
   if (!local || !utc) return FALSE;
   uint64_t t = (static_cast<uint64_t>(local->dwHighDateTime) << 32) | local->dwLowDateTime;

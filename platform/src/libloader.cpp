@@ -44,6 +44,13 @@ std::string ProgramFileName() {
 
 }  // namespace
 
+/***********************************************************************
+ * LoadLibraryA, FreeLibrary, GetProcAddress (KERNEL32.@)
+ * Shared objects through the dynamic loader. "OLEAUT32.DLL" names the
+ * stand-in's own type library functions, linked with the caller.
+ * RETURNS NULL or FALSE with ERROR_FILE_NOT_FOUND, ERROR_INVALID_HANDLE or
+ *         ERROR_PROC_NOT_FOUND.
+ */
 extern "C" HMODULE WINAPI LoadLibraryA(LPCSTR name) {
   if (!name || !*name) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -90,6 +97,11 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE h, LPCSTR name) {
   return reinterpret_cast<FARPROC>(sym);
 }
 
+/***********************************************************************
+ * GetModuleFileNameA, GetModuleHandleExA (KERNEL32.@)
+ * NULL is the program itself; GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS finds
+ * the module holding an address.
+ */
 extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE h, LPSTR out, DWORD size) {
   std::string name;
   if (h && h != &g_oleAut32) {
@@ -134,6 +146,12 @@ extern "C" BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* out
   return TRUE;
 }
 
+/***********************************************************************
+ * GetShortPathNameA (KERNEL32.@)
+ * There are no 8.3 names here: an existing path is its own short form.
+ * RETURNS the length copied, or needed (NUL included); 0 with
+ *         ERROR_FILE_NOT_FOUND for a path that does not exist.
+ */
 extern "C" DWORD WINAPI GetShortPathNameA(LPCSTR path, LPSTR out, DWORD size) {
   if (!path) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -61,6 +61,14 @@ bool Lookup(LCTYPE item, bool noOverride, std::string& out) {
 
 }  // namespace
 
+/***********************************************************************
+ * GetLocaleInfoA (KERNEL32.@)
+ * Fixed defaults ("." decimal, "," thousands, dd/MM/yyyy dates) unless a
+ * test sets its own with QrvxSetLocaleInfo; LOCALE_NOUSEROVERRIDE reads the
+ * defaults.
+ * RETURNS the characters copied (or needed, cchData 0) with the NUL; 0 with
+ *         ERROR_INVALID_FLAGS or ERROR_INSUFFICIENT_BUFFER.
+ */
 extern "C" int WINAPI GetLocaleInfoA(LCID, LCTYPE LCType, LPSTR lpLCData, int cchData) {
   std::string value;
   if ((LCType & LOCALE_RETURN_NUMBER) ||
@@ -78,6 +86,10 @@ extern "C" int WINAPI GetLocaleInfoA(LCID, LCTYPE LCType, LPSTR lpLCData, int cc
   return need;
 }
 
+/***********************************************************************
+ * QrvxSetLocaleInfo (stand-in only)
+ * Sets the user's value of one LCTYPE, removes it (NULL), or all (LCType 0).
+ */
 extern "C" void QrvxSetLocaleInfo(LCTYPE LCType, LPCSTR value) {
   std::lock_guard<std::mutex> guard(g_lock);
   if (LCType == 0) {

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <vector>
 
 #include "posix_path.h"
@@ -85,6 +84,12 @@ bool ReadAll(int fd, std::vector<unsigned char>* bytes) {
 
 }  // namespace
 
+/***********************************************************************
+ * LZOpenFileA (LZ32.@)
+ * Opens a file for reading (OF_READ only). An SZDD file is expanded whole into
+ * memory; any other file is read as it is.
+ * RETURNS a handle, or LZERROR_BADINHANDLE, LZERROR_READ, LZERROR_GLOBALLOC.
+ */
 extern "C" INT WINAPI LZOpenFileA(LPSTR lpFileName, LPOFSTRUCT lpReOpenBuf, WORD wStyle) {
   if (lpReOpenBuf) {
     std::memset(lpReOpenBuf, 0, sizeof *lpReOpenBuf);
@@ -125,6 +130,12 @@ extern "C" INT WINAPI LZOpenFileA(LPSTR lpFileName, LPOFSTRUCT lpReOpenBuf, WORD
   return LZERROR_GLOBALLOC;
 }
 
+/***********************************************************************
+ * LZRead, LZSeek, LZClose (LZ32.@)
+ * Read and seek in the expanded bytes (or the plain file).
+ * RETURNS the bytes read or the new position; LZERROR_BADINHANDLE for an
+ *         unknown handle, LZERROR_BADVALUE for a position outside the file.
+ */
 extern "C" INT WINAPI LZRead(INT hFile, LPSTR lpBuffer, INT cbRead) {
   std::lock_guard<std::mutex> hold(g_lock);
   LzFile* f = Find(hFile);

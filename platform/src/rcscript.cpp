@@ -24,7 +24,6 @@
 #include <deque>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 
 #include "dialog_template.h"
@@ -79,46 +78,47 @@ struct TToken {
 
 class TScanner {
  public:
-  explicit TScanner(const char* text) : s_(text) {}
+  explicit TScanner(const char* text) : FText(text) {}
 
   TToken Next() {
     SkipBlanks();
     TToken t;
-    t.Line = line_;
-    char c = s_[i_];
+    t.Line = FLine;
+    char c = FText[FPos];
     if (c == 0) return t;
     if (c == '"') {
       t.Kind = TToken::kString;
-      for (++i_;; ++i_) {
-        if (s_[i_] == 0) return Fail("string not closed");
-        if (s_[i_] == '"') {
-          if (s_[i_ + 1] != '"') break;
-          ++i_;
+      for (++FPos;; ++FPos) {
+        if (FText[FPos] == 0) return Fail("string not closed");
+        if (FText[FPos] == '"') {
+          if (FText[FPos + 1] != '"') break;
+          ++FPos;
         }
-        if (s_[i_] == '\n') ++line_;
-        t.Text += s_[i_];
+        if (FText[FPos] == '\n') ++FLine;
+        t.Text += FText[FPos];
       }
-      ++i_;
+      ++FPos;
       return t;
     }
     if (std::isdigit(static_cast<unsigned char>(c)) ||
-        (c == '-' && std::isdigit(static_cast<unsigned char>(s_[i_ + 1])))) {
+        (c == '-' && std::isdigit(static_cast<unsigned char>(FText[FPos + 1])))) {
       char* end = nullptr;
       t.Kind = TToken::kNumber;
-      t.Number = std::strtol(s_ + i_, &end, 0);
-      t.Text.assign(s_ + i_, static_cast<size_t>(end - (s_ + i_)));
-      i_ = static_cast<size_t>(end - s_);
-      while (std::isalpha(static_cast<unsigned char>(s_[i_]))) ++i_;  // 10L
+      t.Number = std::strtol(FText + FPos, &end, 0);
+      t.Text.assign(FText + FPos, static_cast<size_t>(end - (FText + FPos)));
+      FPos = static_cast<size_t>(end - FText);
+      while (std::isalpha(static_cast<unsigned char>(FText[FPos]))) ++FPos;  // 10L
       return t;
     }
     if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
       t.Kind = TToken::kWord;
-      while (std::isalnum(static_cast<unsigned char>(s_[i_])) || s_[i_] == '_') t.Text += s_[i_++];
+      while (std::isalnum(static_cast<unsigned char>(FText[FPos])) || FText[FPos] == '_')
+        t.Text += FText[FPos++];
       return t;
     }
     t.Kind = TToken::kPunct;
     t.Text = std::string(1, c);
-    ++i_;
+    ++FPos;
     return t;
   }
 
@@ -127,51 +127,52 @@ class TScanner {
     TToken t;
     t.Kind = TToken::kPunct;
     t.Text = why;
-    t.Line = line_;
+    t.Line = FLine;
     return t;
   }
 
   void SkipBlanks() {
     for (;;) {
-      char c = s_[i_];
-      bool lineStart = i_ == 0 || s_[i_ - 1] == '\n';
+      char c = FText[FPos];
+      bool lineStart = FPos == 0 || FText[FPos - 1] == '\n';
       if (c == '\n') {
-        ++line_;
-        ++i_;
+        ++FLine;
+        ++FPos;
       } else if (c == ' ' || c == '\t' || c == '\r') {
-        ++i_;
+        ++FPos;
       } else if (c == '#' && lineStart) {
-        while (s_[i_] && s_[i_] != '\n') ++i_;
-      } else if (c == '/' && s_[i_ + 1] == '/') {
-        while (s_[i_] && s_[i_] != '\n') ++i_;
-      } else if (c == '/' && s_[i_ + 1] == '*') {
-        i_ += 2;
-        while (s_[i_] && !(s_[i_] == '*' && s_[i_ + 1] == '/')) line_ += s_[i_++] == '\n';
-        if (s_[i_]) i_ += 2;
+        while (FText[FPos] && FText[FPos] != '\n') ++FPos;
+      } else if (c == '/' && FText[FPos + 1] == '/') {
+        while (FText[FPos] && FText[FPos] != '\n') ++FPos;
+      } else if (c == '/' && FText[FPos + 1] == '*') {
+        FPos += 2;
+        while (FText[FPos] && !(FText[FPos] == '*' && FText[FPos + 1] == '/'))
+          FLine += FText[FPos++] == '\n';
+        if (FText[FPos]) FPos += 2;
       } else {
         return;
       }
     }
   }
 
-  const char* s_;
-  size_t i_ = 0;
-  int line_ = 1;
+  const char* FText;
+  size_t FPos = 0;
+  int FLine = 1;
 };
 
 class TParser {
  public:
-  explicit TParser(const char* text) : scan_(text) { Advance(); }
+  explicit TParser(const char* text) : FScan(text) { Advance(); }
 
   // Every statement of the script; false (with Error set) at the first
   // statement it cannot read.
   bool Parse(std::deque<TDialogTemplate>* dialogs, std::map<std::string, std::string>* icons) {
-    while (tok_.Kind != TToken::kEnd) {
-      if (tok_.Kind != TToken::kWord && tok_.Kind != TToken::kNumber)
+    while (FTok.Kind != TToken::kEnd) {
+      if (FTok.Kind != TToken::kWord && FTok.Kind != TToken::kNumber)
         return Fail("a resource name expected");
-      std::string name = tok_.Text;
+      std::string name = FTok.Text;
       Advance();
-      std::string kind = Upper(tok_.Text);
+      std::string kind = Upper(FTok.Text);
       Advance();
       if (kind == "DIALOG" || kind == "DIALOGEX") {
         TDialogTemplate d;
@@ -179,8 +180,8 @@ class TParser {
         if (!Dialog(&d)) return false;
         dialogs->push_back(std::move(d));
       } else if (kind == "ICON") {
-        if (tok_.Kind != TToken::kString) return Fail("an icon file name expected");
-        (*icons)[name] = tok_.Text;
+        if (FTok.Kind != TToken::kString) return Fail("an icon file name expected");
+        (*icons)[name] = FTok.Text;
         Advance();
       } else {
         return Fail("only DIALOG and ICON statements are known");
@@ -197,14 +198,14 @@ class TParser {
     return s;
   }
 
-  void Advance() { tok_ = scan_.Next(); }
+  void Advance() { FTok = FScan.Next(); }
 
   bool Fail(const std::string& why) {
-    Error = "line " + std::to_string(tok_.Line) + ": " + why;
+    Error = "line " + std::to_string(FTok.Line) + ": " + why;
     return false;
   }
 
-  bool Is(const char* punct) const { return tok_.Kind == TToken::kPunct && tok_.Text == punct; }
+  bool Is(const char* punct) const { return FTok.Kind == TToken::kPunct && FTok.Text == punct; }
 
   bool Comma() {
     if (!Is(",")) return Fail("\",\" expected");
@@ -213,15 +214,15 @@ class TParser {
   }
 
   bool Number(int* out) {
-    if (tok_.Kind != TToken::kNumber) return Fail("a number expected");
-    *out = static_cast<int>(tok_.Number);
+    if (FTok.Kind != TToken::kNumber) return Fail("a number expected");
+    *out = static_cast<int>(FTok.Number);
     Advance();
     return true;
   }
 
   bool String(std::string* out) {
-    if (tok_.Kind != TToken::kString) return Fail("a string expected");
-    *out = tok_.Text;
+    if (FTok.Kind != TToken::kString) return Fail("a string expected");
+    *out = FTok.Text;
     Advance();
     return true;
   }
@@ -230,16 +231,16 @@ class TParser {
   bool Style(DWORD* style) {
     for (;;) {
       bool clear = false;
-      if (tok_.Kind == TToken::kWord && Upper(tok_.Text) == "NOT") {
+      if (FTok.Kind == TToken::kWord && Upper(FTok.Text) == "NOT") {
         clear = true;
         Advance();
       }
       DWORD bits = 0;
-      if (tok_.Kind == TToken::kNumber) {
-        bits = static_cast<DWORD>(tok_.Number);
-      } else if (tok_.Kind == TToken::kWord) {
-        auto it = StyleNames().find(tok_.Text);
-        if (it == StyleNames().end()) return Fail("unknown style " + tok_.Text);
+      if (FTok.Kind == TToken::kNumber) {
+        bits = static_cast<DWORD>(FTok.Number);
+      } else if (FTok.Kind == TToken::kWord) {
+        auto it = StyleNames().find(FTok.Text);
+        if (it == StyleNames().end()) return Fail("unknown style " + FTok.Text);
         bits = it->second;
       } else {
         return Fail("a style expected");
@@ -258,7 +259,7 @@ class TParser {
   bool Dialog(TDialogTemplate* d) {
     if (!Rect(&d->X, &d->Y, &d->Cx, &d->Cy)) return false;
     for (;;) {
-      std::string word = tok_.Kind == TToken::kWord ? Upper(tok_.Text) : tok_.Text;
+      std::string word = FTok.Kind == TToken::kWord ? Upper(FTok.Text) : FTok.Text;
       if (word == "BEGIN" || word == "{") break;
       Advance();
       if (word == "STYLE") {
@@ -277,9 +278,9 @@ class TParser {
     }
     Advance();
     for (;;) {
-      std::string word = tok_.Kind == TToken::kWord ? Upper(tok_.Text) : tok_.Text;
+      std::string word = FTok.Kind == TToken::kWord ? Upper(FTok.Text) : FTok.Text;
       if (word == "END" || word == "}") break;
-      if (tok_.Kind != TToken::kWord) return Fail("a control statement expected");
+      if (FTok.Kind != TToken::kWord) return Fail("a control statement expected");
       Advance();
       TControlTemplate c;
       if (!Control(word, &c)) return false;
@@ -313,8 +314,8 @@ class TParser {
     if (kind == "ICON") {
       c->Class = "STATIC";
       c->Style = kChild | 0x3;  // SS_ICON
-      if (tok_.Kind == TToken::kString || tok_.Kind == TToken::kWord) {
-        c->Text = tok_.Text;
+      if (FTok.Kind == TToken::kString || FTok.Kind == TToken::kWord) {
+        c->Text = FTok.Text;
         Advance();
       } else {
         return Fail("an icon name expected");
@@ -329,9 +330,9 @@ class TParser {
     if (kind == "CONTROL") {
       c->Style = kChild;
       if (!String(&c->Text) || !Comma() || !Number(&c->Id) || !Comma()) return false;
-      if (tok_.Kind != TToken::kString && tok_.Kind != TToken::kWord)
+      if (FTok.Kind != TToken::kString && FTok.Kind != TToken::kWord)
         return Fail("a window class expected");
-      c->Class = Upper(tok_.Text);
+      c->Class = Upper(FTok.Text);
       Advance();
       return Comma() && Style(&c->Style) && Comma() && Rect(&c->X, &c->Y, &c->Cx, &c->Cy);
     }
@@ -349,8 +350,8 @@ class TParser {
     return Style(&ignored);
   }
 
-  TScanner scan_;
-  TToken tok_;
+  TScanner FScan;
+  TToken FTok;
 };
 
 // Scripts are added by static constructors of other files: everything here
@@ -369,6 +370,12 @@ TScripts& Scripts() {
 
 }  // namespace
 
+/***********************************************************************
+ * QrvxAddResourceScript (stand-in only)
+ * Adds the DIALOG and ICON statements of a resource script to the process's
+ * resources (RT_DIALOG, RT_GROUP_ICON), where FindResourceA finds them.
+ * RETURNS FALSE, with the reason on standard error, for a script it cannot read.
+ */
 extern "C" BOOL QrvxAddResourceScript(const char* text) {
   if (!text) return FALSE;
   std::deque<TDialogTemplate> dialogs;

@@ -16,12 +16,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -250,11 +248,24 @@ HKEY NewHandle(int root, const std::string& path) {
 
 }  // namespace
 
+/***********************************************************************
+ * QrvxSetRegistryDir (stand-in only)
+ * Keeps the registry's files in dir instead of $QRVX_REGISTRY_DIR; NULL goes
+ * back to the environment.
+ */
 extern "C" void QrvxSetRegistryDir(const char* dir) {
   g_haveOverride = dir != nullptr;
   g_dirOverride = dir ? dir : "";
 }
 
+/***********************************************************************
+ * RegCreateKeyExA, RegOpenKeyExA, RegCloseKey (ADVAPI32.@)
+ * Key names compare without regard to ASCII case. RegCreateKeyExA creates
+ * every missing key on the path.
+ * RETURNS ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, ERROR_INVALID_HANDLE, or
+ *         ERROR_ACCESS_DENIED when the file cannot be written.
+ * NOTES   Access rights and security attributes are ignored.
+ */
 extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub, DWORD, LPSTR, DWORD, REGSAM,
                                           LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disp) {
   int root;
@@ -299,6 +310,12 @@ extern "C" LSTATUS WINAPI RegCloseKey(HKEY key) {
   return ERROR_SUCCESS;
 }
 
+/***********************************************************************
+ * RegSetValueExA, RegQueryValueExA, RegDeleteValueA (ADVAPI32.@)
+ * Values keep their type and bytes as given; NULL or "" is the default value.
+ * RETURNS ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, ERROR_MORE_DATA (with the size
+ *         needed) or ERROR_INVALID_PARAMETER.
+ */
 extern "C" LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data,
                                          DWORD size) {
   int root;
@@ -366,6 +383,11 @@ extern "C" LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR name) {
   return ERROR_FILE_NOT_FOUND;
 }
 
+/***********************************************************************
+ * RegDeleteKeyA (ADVAPI32.@)
+ * RETURNS ERROR_ACCESS_DENIED for a key that still has subkeys or for a root,
+ *         as on Windows.
+ */
 extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR sub) {
   int root;
   std::string path;
@@ -387,6 +409,11 @@ extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR sub) {
   return Save(root, hive) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
+/***********************************************************************
+ * RegEnumKeyExA (ADVAPI32.@)
+ * RETURNS the name of the index-th direct subkey; ERROR_NO_MORE_ITEMS past
+ *         the last, ERROR_MORE_DATA when cchName is too small.
+ */
 extern "C" LSTATUS WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD cchName, LPDWORD,
                                         LPSTR, LPDWORD, PFILETIME) {
   int root;

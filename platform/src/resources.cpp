@@ -38,6 +38,14 @@ Resource* Lookup(const std::string& type, const std::string& name) {
 
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 
+/***********************************************************************
+ * FindResourceA, LoadResource, LockResource, SizeofResource, FreeResource
+ * (KERNEL32.@)
+ * The process is the only module: names and types are those added with
+ * QrvxAddResource (MAKEINTRESOURCE ids or text, text without regard to case).
+ * RETURNS NULL with ERROR_RESOURCE_NAME_NOT_FOUND for a missing resource.
+ * NOTES   FreeResource is obsolete on Win32 and returns FALSE.
+ */
 extern "C" HRSRC WINAPI FindResourceA(HMODULE, LPCSTR lpName, LPCSTR lpType) {
   if (!lpName || !lpType) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -69,6 +77,11 @@ extern "C" BOOL WINAPI FreeResource(HGLOBAL) {
   return FALSE;
 }
 
+/***********************************************************************
+ * QrvxAddResource (stand-in only)
+ * Adds a resource; data must outlive the process's use of it. The first of
+ * two resources of one type and name wins.
+ */
 extern "C" BOOL QrvxAddResource(LPCSTR lpType, LPCSTR lpName, const void* data, DWORD size) {
   if (!lpType || !lpName || !data) return FALSE;
   std::lock_guard<std::mutex> guard(g_lock);

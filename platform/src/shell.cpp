@@ -110,40 +110,40 @@ class TShellLink final : public IShellLinkA, public IPersistFile {
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
   ULONG STDMETHODCALLTYPE Release() override {
-    ULONG n = --refs_;
+    ULONG n = --FRefs;
     if (n == 0) delete this;
     return n;
   }
 
   // IShellLinkA
   HRESULT STDMETHODCALLTYPE GetPath(LPSTR out, int cch, LPWIN32_FIND_DATAA, DWORD) override {
-    return CopyOut(path_, out, cch);
+    return CopyOut(FPath, out, cch);
   }
   HRESULT STDMETHODCALLTYPE GetIDList(LPITEMIDLIST* ppidl) override {
     if (!ppidl) return E_POINTER;
-    *ppidl = MakeItemList(path_);
+    *ppidl = MakeItemList(FPath);
     return *ppidl ? S_OK : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE SetIDList(PCIDLIST_ABSOLUTE pidl) override {
     char buf[MAX_PATH];
     if (!SHGetPathFromIDListA(pidl, buf)) return E_INVALIDARG;
-    path_ = buf;
+    FPath = buf;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetDescription(LPSTR out, int cch) override {
-    return CopyOut(description_, out, cch);
+    return CopyOut(FDescription, out, cch);
   }
-  HRESULT STDMETHODCALLTYPE SetDescription(LPCSTR s) override { return Set(&description_, s); }
+  HRESULT STDMETHODCALLTYPE SetDescription(LPCSTR s) override { return Set(&FDescription, s); }
   HRESULT STDMETHODCALLTYPE GetWorkingDirectory(LPSTR out, int cch) override {
-    return CopyOut(directory_, out, cch);
+    return CopyOut(FDirectory, out, cch);
   }
-  HRESULT STDMETHODCALLTYPE SetWorkingDirectory(LPCSTR s) override { return Set(&directory_, s); }
+  HRESULT STDMETHODCALLTYPE SetWorkingDirectory(LPCSTR s) override { return Set(&FDirectory, s); }
   HRESULT STDMETHODCALLTYPE GetArguments(LPSTR out, int cch) override {
-    return CopyOut(arguments_, out, cch);
+    return CopyOut(FArguments, out, cch);
   }
-  HRESULT STDMETHODCALLTYPE SetArguments(LPCSTR s) override { return Set(&arguments_, s); }
+  HRESULT STDMETHODCALLTYPE SetArguments(LPCSTR s) override { return Set(&FArguments, s); }
   HRESULT STDMETHODCALLTYPE GetHotkey(WORD*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE SetHotkey(WORD) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetShowCmd(int*) override { return E_NOTIMPL; }
@@ -156,7 +156,7 @@ class TShellLink final : public IShellLinkA, public IPersistFile {
   // stand-in.
   HRESULT STDMETHODCALLTYPE SetPath(LPCSTR s) override {
     if (s && std::strlen(s) >= MAX_PATH) return E_INVALIDARG;
-    return Set(&path_, s);
+    return Set(&FPath, s);
   }
 
   // IPersistFile
@@ -165,7 +165,7 @@ class TShellLink final : public IShellLinkA, public IPersistFile {
     *clsid = CLSID_ShellLink;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
+  HRESULT STDMETHODCALLTYPE IsDirty() override { return FDirty ? S_OK : S_FALSE; }
   HRESULT STDMETHODCALLTYPE Load(LPCOLESTR name, DWORD) override {
     if (!name) return E_INVALIDARG;
     HANDLE h = CreateFileA(Ansi(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -179,10 +179,10 @@ class TShellLink final : public IShellLinkA, public IPersistFile {
       text.append(buf, n);
     CloseHandle(h);
     if (text.rfind(kHeader, 0) != 0) return E_FAIL;
-    path_.clear();
-    description_.clear();
-    directory_.clear();
-    arguments_.clear();
+    FPath.clear();
+    FDescription.clear();
+    FDirectory.clear();
+    FArguments.clear();
     for (size_t at = 0; at < text.size();) {
       size_t end = text.find("\r\n", at);
       if (end == std::string::npos) end = text.size();
@@ -191,19 +191,19 @@ class TShellLink final : public IShellLinkA, public IPersistFile {
       size_t eq = line.find('=');
       if (eq == std::string::npos) continue;
       std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-      if (key == "Path") path_ = value;
-      if (key == "Description") description_ = value;
-      if (key == "WorkingDirectory") directory_ = value;
-      if (key == "Arguments") arguments_ = value;
+      if (key == "Path") FPath = value;
+      if (key == "Description") FDescription = value;
+      if (key == "WorkingDirectory") FDirectory = value;
+      if (key == "Arguments") FArguments = value;
     }
-    dirty_ = false;
+    FDirty = false;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Save(LPCOLESTR name, BOOL remember) override {
     if (!name) return E_INVALIDARG;
     std::string file = Ansi(name);
-    std::string text = std::string(kHeader) + "Path=" + path_ + "\r\nDescription=" + description_ +
-                       "\r\nWorkingDirectory=" + directory_ + "\r\nArguments=" + arguments_ +
+    std::string text = std::string(kHeader) + "Path=" + FPath + "\r\nDescription=" + FDescription +
+                       "\r\nWorkingDirectory=" + FDirectory + "\r\nArguments=" + FArguments +
                        "\r\n";
     HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -211,15 +211,15 @@ class TShellLink final : public IShellLinkA, public IPersistFile {
     DWORD written = 0;
     BOOL ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     if (!CloseHandle(h) || !ok || written != text.size()) return STG_E_WRITEFAULT;
-    if (remember) file_ = file;
-    dirty_ = false;
+    if (remember) FFile = file;
+    FDirty = false;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return file_.empty() ? S_FALSE : E_NOTIMPL;
+    return FFile.empty() ? S_FALSE : E_NOTIMPL;
   }
 
  private:
@@ -227,19 +227,23 @@ class TShellLink final : public IShellLinkA, public IPersistFile {
 
   HRESULT Set(std::string* field, LPCSTR s) {
     *field = s ? s : "";
-    dirty_ = true;
+    FDirty = true;
     return S_OK;
   }
 
   ~TShellLink() = default;
 
-  std::atomic<ULONG> refs_{1};
-  std::string path_, description_, directory_, arguments_, file_;
-  bool dirty_ = false;
+  std::atomic<ULONG> FRefs{1};
+  std::string FPath, FDescription, FDirectory, FArguments, FFile;
+  bool FDirty = false;
 };
 
 }  // namespace
 
+/***********************************************************************
+ * CoTaskMemAlloc, CoTaskMemFree (OLE32.@)
+ * The task allocator is the C heap.
+ */
 extern "C" LPVOID WINAPI CoTaskMemAlloc(SIZE_T cb) {
   return std::malloc(cb ? cb : 1);
 }
@@ -248,6 +252,11 @@ extern "C" void WINAPI CoTaskMemFree(LPVOID pv) {
   std::free(pv);
 }
 
+/***********************************************************************
+ * CoCreateInstance (OLE32.@)
+ * Only CLSID_ShellLink, in process, is registered here.
+ * RETURNS REGDB_E_CLASSNOTREG for any other class, CLASS_E_NOAGGREGATION.
+ */
 extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context,
                                            REFIID riid, LPVOID* ppv) {
   if (!ppv) return E_POINTER;
@@ -260,6 +269,11 @@ extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWOR
   return hr;
 }
 
+/***********************************************************************
+ * SHGetMalloc, SHGetSpecialFolderLocation (SHELL32.@)
+ * Special folders (CSIDL_PROGRAMS, CSIDL_PERSONAL, CSIDL_STARTMENU) lie under
+ * $QRVX_SHELL_DIR and are created on first use.
+ */
 extern "C" HRESULT WINAPI SHGetMalloc(IMalloc** out) {
   if (!out) return E_INVALIDARG;
   *out = &g_malloc;
@@ -280,6 +294,12 @@ extern "C" HRESULT WINAPI SHGetSpecialFolderLocation(HWND, int folder, LPITEMIDL
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+/***********************************************************************
+ * SHBrowseForFolderA, SHGetPathFromIDListA, ILFree (SHELL32.@)
+ * The folder picker asks the user for a line "folder PATH"; an item list
+ * carries the path it stands for.
+ * RETURNS NULL when the user cancels or names no existing directory.
+ */
 extern "C" LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA bi) {
   if (!bi || !QrvxHasUserInterface()) return nullptr;
   QrvxShowUser(std::string("browse [") + (bi->lpszTitle ? bi->lpszTitle : "") +

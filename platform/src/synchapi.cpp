@@ -3,7 +3,6 @@
 // Waiters yield the processor: the locks guard short lists only.
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <thread>
 
@@ -25,6 +24,11 @@ bool SwapWord(PSRWLOCK lock, uintptr_t expected, uintptr_t desired) {
 
 }  // namespace
 
+/***********************************************************************
+ * InterlockedIncrement, InterlockedDecrement, InterlockedExchange,
+ * InterlockedCompareExchange (KERNEL32.@)
+ * Sequentially consistent, as on Windows.
+ */
 extern "C" LONG WINAPI InterlockedIncrement(LONG volatile* addend) {
   return __atomic_add_fetch(addend, 1, __ATOMIC_SEQ_CST);
 }
@@ -42,6 +46,12 @@ extern "C" LONG WINAPI InterlockedCompareExchange(LONG volatile* destination, LO
   return comperand;
 }
 
+/***********************************************************************
+ * InitializeSRWLock, AcquireSRWLockShared, ReleaseSRWLockShared,
+ * AcquireSRWLockExclusive, ReleaseSRWLockExclusive (KERNEL32.@)
+ * NOTES   Not recursive, as on Windows; a writer waits for the readers and the
+ *         readers for a writer.
+ */
 extern "C" void WINAPI InitializeSRWLock(PSRWLOCK lock) {
   lock->Ptr = nullptr;
 }

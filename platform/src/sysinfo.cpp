@@ -5,6 +5,12 @@
 #include <cstring>
 #include <string>
 
+/***********************************************************************
+ * GetSystemDirectoryA (KERNEL32.@)
+ * $QRVX_SYSTEM_DIR, else ~/.local/share/qrvx/system32.
+ * RETURNS the length copied, or the size needed (NUL included) when uSize is
+ *         too small.
+ */
 extern "C" UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
   std::string dir;
   if (const char* env = std::getenv("QRVX_SYSTEM_DIR"); env && *env) {

@@ -558,6 +558,12 @@ bool SetKey(const std::string& key, const char* name, const std::string& value) 
 
 }  // namespace
 
+/***********************************************************************
+ * LoadTypeLib (OLEAUT32.@)
+ * Loads the module file and reads the type library it exports as
+ * QrvxTypeLibData. The module stays loaded until the process ends.
+ * RETURNS TYPE_E_CANTLOADLIBRARY when it cannot be loaded or has none.
+ */
 extern "C" HRESULT LoadTypeLib(LPCOLESTR file, ITypeLib** out) {
   if (!out) return E_INVALIDARG;
   *out = nullptr;
@@ -577,6 +583,12 @@ extern "C" HRESULT LoadTypeLib(LPCOLESTR file, ITypeLib** out) {
   return S_OK;
 }
 
+/***********************************************************************
+ * RegisterTypeLib, UnRegisterTypeLib (OLEAUT32.@)
+ * Write (remove) TypeLib\{libid}\<major>.<minor> and Interface\{iid} of
+ * every dual interface under HKEY_CLASSES_ROOT.
+ * RETURNS TYPE_E_REGISTRYACCESS when a key cannot be written (opened).
+ */
 extern "C" HRESULT RegisterTypeLib(ITypeLib* lib, LPCOLESTR fullPath, LPCOLESTR helpDir) {
   if (!lib || !fullPath) return E_INVALIDARG;
   TLIBATTR* attr = nullptr;
@@ -664,6 +676,10 @@ extern "C" HRESULT UnRegisterTypeLib(REFGUID libID, WORD major, WORD minor, LCID
   return S_OK;
 }
 
+/***********************************************************************
+ * DispGetIDsOfNames (OLEAUT32.@)
+ * RETURNS what ITypeInfo::GetIDsOfNames of info gives.
+ */
 extern "C" HRESULT DispGetIDsOfNames(ITypeInfo* info, LPOLESTR* names, UINT count, DISPID* ids) {
   if (!info) return E_INVALIDARG;
   return info->GetIDsOfNames(names, count, ids);

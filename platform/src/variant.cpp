@@ -5,11 +5,9 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -87,11 +85,9 @@ Value VARIANT_Read(const VARIANT* v) {
   out.vt = base;
   if (base & VT_ARRAY) {
     SAFEARRAY* a = ref ? *v->pparray : v->parray;
-    VARTYPE et = 0;
     if ((base & VT_TYPEMASK) == VT_UI1 && a && SafeArrayGetDim(a) == 1) {
       out.kind = Value::kBytes;
       out.arr = a;
-      (void)et;
     } else {
       out.kind = Value::kOther;
     }
@@ -583,11 +579,7 @@ HRESULT VARIANT_Coerce(VARIANT* dst, const VARIANT* src, USHORT flags, VARTYPE v
       break;
     case VT_R8:
     case VT_DATE:
-      if (v.kind == Value::kStr && vt == VT_DATE) {
-        hr = VARIANT_ToReal(v, &r);  // date text other than a number is not read here
-      } else {
-        hr = VARIANT_ToReal(v, &r);
-      }
+      hr = VARIANT_ToReal(v, &r);  // date text other than a number is not read here
       dst->dblVal = r;
       break;
     case VT_CY:

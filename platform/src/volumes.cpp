@@ -28,12 +28,23 @@ bool VOLUMES_IsTestDrive(LPCSTR root) {
 
 }  // namespace
 
+/***********************************************************************
+ * QrvxSetRemovableDrive (stand-in only)
+ * Makes drive ("A") a removable drive holding a disk labelled label.
+ */
 extern "C" void QrvxSetRemovableDrive(char drive, const char* label) {
   std::lock_guard<std::mutex> hold(g_lock);
   g_drive = static_cast<char>(std::toupper(static_cast<unsigned char>(drive)));
   g_label = label ? label : "";
 }
 
+/***********************************************************************
+ * GetDriveTypeA, GetVolumeInformationA (KERNEL32.@)
+ * Every existing directory is on a fixed drive without a label, except the
+ * removable drive a test sets.
+ * RETURNS DRIVE_NO_ROOT_DIR for a root that is no directory; FALSE with
+ *         ERROR_NOT_SUPPORTED for volume information of a fixed drive.
+ */
 extern "C" UINT WINAPI GetDriveTypeA(LPCSTR root) {
   {
     std::lock_guard<std::mutex> hold(g_lock);

@@ -45,10 +45,20 @@ namespace {
 std::atomic<UINT> g_lastType{0xFFFFFFFFu};
 }  // namespace
 
+/***********************************************************************
+ * QrvxLastMessageBoxType (stand-in only)
+ * The type flags of the last message box shown, 0xFFFFFFFF before the first.
+ */
 extern "C" UINT QrvxLastMessageBoxType() {
   return g_lastType;
 }
 
+/***********************************************************************
+ * MessageBoxA (USER32.@)
+ * Writes "[caption] text" to standard error. A question is answered by
+ * QRVX_MESSAGEBOX_ANSWER when it is set, else by the user at the terminal when
+ * there is one, else with the default button.
+ */
 extern "C" int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   g_lastType = type;
   std::fprintf(stderr, "[%s] %s\n", caption ? caption : "Error", text ? text : "");
@@ -73,11 +83,20 @@ extern "C" int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) 
   return byDefault;
 }
 
+/***********************************************************************
+ * OutputDebugStringA (KERNEL32.@)
+ * The debugger output is standard error.
+ */
 extern "C" void WINAPI OutputDebugStringA(LPCSTR s) {
   std::fprintf(stderr, "%s", s ? s : "");
   std::fflush(stderr);
 }
 
+/***********************************************************************
+ * GetProcessWindowStation, GetUserObjectInformationA (USER32.@)
+ * The process's window station is never visible (UOI_FLAGS: no WSF_VISIBLE),
+ * as a service's is: there is no desktop.
+ */
 extern "C" HWINSTA WINAPI GetProcessWindowStation() {
   static int station;
   return &station;

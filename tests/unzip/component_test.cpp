@@ -270,7 +270,7 @@ TEST(Component, VolumeSetsCrossingVolumes) {
     u.SetZipName(base + ".zip");
     u.ReadDirectory();
     ASSERT_EQ(u.EntryCount(), 2) << name;
-    EXPECT_EQ(u.VolumeKind(), 2) << name;
+    EXPECT_EQ(u.VolumeKind(), vkSplit) << name;
     std::string out;
     EXPECT_EQ(Extract(u, "a.txt", &out), 1) << name;
     EXPECT_EQ(out, a) << name;
@@ -299,7 +299,7 @@ TEST(Component, RemovableVolumesAreCheckedByTheirLabel) {
   };
   u.SetZipName("a:" + tmp.Path + "/set.zip");
   u.ReadDirectory();
-  EXPECT_EQ(u.VolumeKind(), 1);
+  EXPECT_EQ(u.VolumeKind(), vkRemovable);
   std::string out;
   EXPECT_EQ(Extract(u, "a.txt", &out), 1);
   EXPECT_EQ(out, std::string(2000, 'x'));

@@ -219,7 +219,7 @@ TEST(Extract, SpannedSet) {
   u.SetZipName(base + ".zip");
   u.ReadDirectory();
   EXPECT_EQ(u.EntryCount(), 5);
-  EXPECT_EQ(u.VolumeKind(), 2);
+  EXPECT_EQ(u.VolumeKind(), vkSplit);
   std::string out;
   EXPECT_EQ(Extract(u, "test.exe", &out), 1);
   EXPECT_EQ(Crc(out), 0xcfb109c8u);

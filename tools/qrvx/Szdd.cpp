@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/Bytes.h"
+
 namespace {
 
 constexpr unsigned kWindow = 4096;  // fixed by the format
@@ -29,17 +31,15 @@ unsigned Hash(const unsigned char* p) {
   return (v * 2654435761u) >> (32 - kHashBits);
 }
 
-void Put32(std::string& s, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i) & 0xFF);
-}
-
 }  // namespace
 
 std::string SzddCompress(std::string_view data, char lastNameChar) {
   std::string out = "SZDD\x88\xF0\x27\x33";
   out += 'A';
   out += lastNameChar;
-  Put32(out, static_cast<uint32_t>(data.size()));
+  uint8_t size[4];
+  PutLE32(size, static_cast<uint32_t>(data.size()));
+  out.append(reinterpret_cast<const char*>(size), sizeof size);
 
   const auto* in = reinterpret_cast<const unsigned char*>(data.data());
   const size_t n = data.size();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "common/AutoHolders.h"
 #include "receiver/Acceptors.h"
 
 std::string TakeUtf8(BSTR b) {
@@ -139,11 +140,9 @@ nlohmann::ordered_json TablesAsJson(IAcceptor& acc) {
       acc.put_DBFRow(Index(t), r);
       nlohmann::ordered_json row = nlohmann::ordered_json::array();
       for (LONG c = 0; c < cols; ++c) {
-        VARIANT cell;
-        VariantInit(&cell);
-        acc.DBF(Index(t), Index(c), &cell);
-        row.push_back(VariantToJson(cell));
-        VariantClear(&cell);
+        TVariant cell;
+        acc.DBF(Index(t), Index(c), cell.Ptr());
+        row.push_back(VariantToJson(cell.Get()));
       }
       rowList.push_back(row);
     }
@@ -160,17 +159,16 @@ std::string FileDigest(IAcceptor& acc, LONG i) {
   EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr);
   const LONG kBlock = 65536;
   for (LONG pos = 0;; pos += kBlock) {
-    VARIANT block;
-    VariantInit(&block);
-    acc.FileRead(Index(i), pos, kBlock, &block);
-    if (block.vt != (VT_ARRAY | VT_UI1)) break;
+    TVariant block;
+    acc.FileRead(Index(i), pos, kBlock, block.Ptr());
+    if (block.Get().vt != (VT_ARRAY | VT_UI1)) break;
+    SAFEARRAY* bytes = block.Get().parray;
     LONG hi = -1;
-    SafeArrayGetUBound(block.parray, 1, &hi);
+    SafeArrayGetUBound(bytes, 1, &hi);
     void* p;
-    SafeArrayAccessData(block.parray, &p);
+    SafeArrayAccessData(bytes, &p);
     EVP_DigestUpdate(ctx, p, static_cast<size_t>(hi + 1));
-    SafeArrayUnaccessData(block.parray);
-    VariantClear(&block);
+    SafeArrayUnaccessData(bytes);
     if (hi + 1 < kBlock) break;
   }
   unsigned char d[EVP_MAX_MD_SIZE];

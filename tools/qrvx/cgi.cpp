@@ -21,13 +21,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "automation_text.h"
 #include "commands.h"
+#include "common/Ascii.h"
+#include "common/AutoHolders.h"
 #include "receiver/Acceptors.h"
 
 namespace {
@@ -60,12 +61,6 @@ std::string Env(const char* name) {
   return v ? v : "";
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 std::string Trim(const std::string& s) {
   size_t a = s.find_first_not_of(" \t");
   if (a == std::string::npos) return "";
@@ -86,7 +81,7 @@ bool ParseCount(const std::string& s, uint64_t* out) {
 }
 
 bool ParseSwitch(const char* name, bool* out) {
-  std::string v = Lower(Trim(Env(name)));
+  std::string v = LowerAscii(Trim(Env(name)));
   if (v.empty()) return true;
   if (v == "1" || v == "true" || v == "yes" || v == "on") {
     *out = true;
@@ -110,7 +105,7 @@ Settings ReadSettings() {
     throw HttpError{500, "QRVX_PROCESS_ZIP must be 1 or 0."};
   if (!ParseSwitch("QRVX_PROCESS_DBF", &s.dbf))
     throw HttpError{500, "QRVX_PROCESS_DBF must be 1 or 0."};
-  std::string cs = Lower(Trim(Env("QRVX_CHARSET")));
+  std::string cs = LowerAscii(Trim(Env("QRVX_CHARSET")));
   if (cs == "windows-1251" || cs == "cp1251" || cs == "1251") {
     s.cp1251 = true;
   } else if (!cs.empty() && cs != "utf-8" && cs != "utf8" && cs != "65001") {
@@ -151,7 +146,7 @@ std::string HtmlEscape(const std::string& s) {
 }
 
 bool WantsJson() {
-  return Lower(Env("HTTP_ACCEPT")).find("application/json") != std::string::npos;
+  return LowerAscii(Env("HTTP_ACCEPT")).find("application/json") != std::string::npos;
 }
 
 // The CGI response: a Status header, the other headers, then the body
@@ -268,19 +263,19 @@ std::string Numbered(const std::string& name, int n) {
 // called, whatever was placed is removed again.
 class UploadDir {
  public:
-  explicit UploadDir(std::string dir) : dir_(std::move(dir)) {}
+  explicit UploadDir(std::string dir) : FDir(std::move(dir)) {}
   UploadDir(const UploadDir&) = delete;
   UploadDir& operator=(const UploadDir&) = delete;
   ~UploadDir() {
-    if (committed_) return;
-    for (const std::string& p : placed_) unlink(p.c_str());
+    if (FCommitted) return;
+    for (const std::string& p : FPlaced) unlink(p.c_str());
   }
 
   // Whether a file can be created here at all (checked before the body is read).
   void Check() const {
     struct stat st;
-    if (dir_.empty()) throw HttpError{500, "No upload directory is configured (QRVX_UPLOAD_DIR)."};
-    if (stat(dir_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (FDir.empty()) throw HttpError{500, "No upload directory is configured (QRVX_UPLOAD_DIR)."};
+    if (stat(FDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
       throw HttpError{500, "The upload directory does not exist."};
     std::string probe = Temporary();
     unlink(probe.c_str());
@@ -292,18 +287,16 @@ class UploadDir {
     VARIANT id;
     id.vt = VT_I4;
     id.lVal = i;
-    BSTR target = AnsiToBstr(tmp);
     VARIANT_BOOL ok = VARIANT_FALSE;
-    acc.FileSaveTo(id, target, &ok);
-    SysFreeString(target);
+    acc.FileSaveTo(id, TBstr(AnsiToBstr(tmp)).Get(), &ok);
     if (!ok) {
       unlink(tmp.c_str());
       throw HttpError{500, "A received file could not be written to the upload directory."};
     }
     for (int n = 0; n < kNameTries; ++n) {
-      std::string path = dir_ + "/" + Numbered(name, n);
+      std::string path = FDir + "/" + Numbered(name, n);
       if (Place(tmp, path)) {
-        placed_.push_back(path);
+        FPlaced.push_back(path);
         return path;
       }
       if (errno != EEXIST) break;
@@ -312,12 +305,12 @@ class UploadDir {
     throw HttpError{500, "A received file could not be given a name in the upload directory."};
   }
 
-  void Commit() { committed_ = true; }
+  void Commit() { FCommitted = true; }
 
  private:
   // A fresh, empty file of a unique hidden name.
   std::string Temporary() const {
-    std::string t = dir_ + "/.qrvx-XXXXXX";
+    std::string t = FDir + "/.qrvx-XXXXXX";
     int fd = mkstemp(t.data());
     if (fd < 0) throw HttpError{500, "The upload directory cannot be written."};
     // mkstemp makes it private; a saved file gets the usual mode.
@@ -339,9 +332,9 @@ class UploadDir {
     return true;
   }
 
-  std::string dir_;
-  std::vector<std::string> placed_;
-  bool committed_ = false;
+  std::string FDir;
+  std::vector<std::string> FPlaced;
+  bool FCommitted = false;
 };
 
 std::string CellText(const nlohmann::ordered_json& v) {
@@ -403,7 +396,7 @@ struct Request {
 };
 
 void HandlePost(const Settings& s) {
-  std::string type = Lower(Trim(Env("CONTENT_TYPE").substr(0, Env("CONTENT_TYPE").find(';'))));
+  std::string type = LowerAscii(Trim(Env("CONTENT_TYPE").substr(0, Env("CONTENT_TYPE").find(';'))));
   if (type != "multipart/form-data")
     throw HttpError{
         415, "Only multipart/form-data bodies are accepted, not \"" + Env("CONTENT_TYPE") + "\"."};

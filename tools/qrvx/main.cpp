@@ -1,5 +1,4 @@
 // qrvx: drives the QRVX components from the command line.
-#include <cstdio>
 
 #include "commands.h"
 

@@ -10,6 +10,7 @@
 
 #include "automation_text.h"
 #include "commands.h"
+#include "common/AutoHolders.h"
 #include "receiver/Acceptors.h"
 
 namespace {
@@ -121,14 +122,11 @@ int RunReceive(const ReceiveOptions& o) {
   LONG n = 0;
   acc->FileCount(&n);
   for (LONG i = 0; i < n && !o.saveDir.empty(); ++i) {
-    BSTR ansiName;
-    acc->FileName(Index(i), &ansiName);
-    std::string target = o.saveDir + "/" + SafeName(BstrToAnsi(ansiName), i, used);
-    SysFreeString(ansiName);
-    BSTR b = AnsiToBstr(target);
+    TBstr ansiName;
+    acc->FileName(Index(i), ansiName.Out());
+    std::string target = o.saveDir + "/" + SafeName(BstrToAnsi(ansiName.Get()), i, used);
     VARIANT_BOOL ok = VARIANT_FALSE;
-    acc->FileSaveTo(Index(i), b, &ok);
-    SysFreeString(b);
+    acc->FileSaveTo(Index(i), TBstr(AnsiToBstr(target)).Get(), &ok);
     if (!ok) {
       std::fprintf(stderr, "qrvx: could not save %s\n", target.c_str());
       ++saveErrors;

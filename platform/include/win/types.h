@@ -2,7 +2,6 @@
 // LONG and DWORD are 32 bits and WCHAR/OLECHAR 16 bits on every system.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
