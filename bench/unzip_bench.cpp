@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "common/Bytes.h"
 #include "tests/support/Bytes.h"
 #include "unzip/UnZip.h"
 
@@ -119,15 +120,6 @@ class TSink : public TStream {
   int64_t Bytes = 0;
 };
 
-uint32_t Get32(const std::string& s, size_t at) {
-  uint32_t v;
-  std::memcpy(&v, s.data() + at, 4);
-  return v;
-}
-unsigned Get16(const std::string& s, size_t at) {
-  return uint8_t(s[at]) | unsigned(uint8_t(s[at + 1])) << 8;
-}
-
 // The peer of qrvx unzip -t: the file read whole, the central directory
 // walked, each entry decompressed by libdeflate into one reused buffer and its
 // CRC checked. Returns the entries that passed.
@@ -137,17 +129,18 @@ size_t LibdeflateWalk(const std::string& path) {
   f.read(zip.data(), std::streamsize(zip.size()));
   size_t end = zip.rfind("PK\x05\x06");
   if (end == std::string::npos) return 0;
-  unsigned count = Get16(zip, end + 10);
-  size_t at = Get32(zip, end + 16), ok = 0;
+  const uint8_t* z = reinterpret_cast<const uint8_t*>(zip.data());
+  unsigned count = GetLE16(z + end + 10);
+  size_t at = GetLE32(z + end + 16), ok = 0;
   libdeflate_decompressor* d = libdeflate_alloc_decompressor();
   std::vector<uint8_t> out;
   for (unsigned i = 0; i < count; ++i) {
-    unsigned method = Get16(zip, at + 10);
-    uint32_t crc = Get32(zip, at + 16), packed = Get32(zip, at + 20), plain = Get32(zip, at + 24);
-    size_t local = Get32(zip, at + 42);
-    at += 46 + Get16(zip, at + 28) + Get16(zip, at + 30) + Get16(zip, at + 32);
-    const uint8_t* data = reinterpret_cast<const uint8_t*>(zip.data()) + local + 30 +
-                          Get16(zip, local + 26) + Get16(zip, local + 28);
+    unsigned method = GetLE16(z + at + 10);
+    uint32_t crc = GetLE32(z + at + 16), packed = GetLE32(z + at + 20),
+             plain = GetLE32(z + at + 24);
+    size_t local = GetLE32(z + at + 42);
+    at += 46 + GetLE16(z + at + 28) + GetLE16(z + at + 30) + GetLE16(z + at + 32);
+    const uint8_t* data = z + local + 30 + GetLE16(z + local + 26) + GetLE16(z + local + 28);
     if (out.size() < plain) out.resize(plain);
     size_t got = packed;
     if (method == 8) {

@@ -1,7 +1,8 @@
-// Little-endian integers in byte buffers: the byte order of every binary
-// format read and written here (ZIP records, dBase headers, the deflate bit
-// stream). The pointer may have any alignment; compilers turn the byte-wise
-// forms into single loads and stores.
+// Integers in byte buffers. Little-endian is the byte order of nearly every
+// binary format read and written here (ZIP records, dBase headers, the
+// deflate bit stream); the dBase memo file alone stores its block numbers and
+// lengths big-endian. The pointer may have any alignment; compilers turn the
+// byte-wise forms into single loads and stores.
 #pragma once
 
 #include <cstdint>
@@ -32,4 +33,15 @@ inline void PutLE16(uint8_t* p, uint16_t v) {
 inline void PutLE32(uint8_t* p, uint32_t v) {
   PutLE16(p, static_cast<uint16_t>(v));
   PutLE16(p + 2, static_cast<uint16_t>(v >> 16));
+}
+
+inline uint32_t GetBE32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+inline void PutBE32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v >> 24);
+  p[1] = static_cast<uint8_t>(v >> 16);
+  p[2] = static_cast<uint8_t>(v >> 8);
+  p[3] = static_cast<uint8_t>(v);
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/Bytes.h"
 #include "common/ServerMessageBox.h"
 #include "dbf/DBF.h"
 #include "dbf/DBFConvert.h"
@@ -20,17 +21,6 @@ namespace {
 constexpr int64_t kBlockSize = 64;
 constexpr int64_t kHeaderBlocks = 8;  // 512 bytes
 constexpr int64_t kUnlimited = -1;
-
-uint32_t GetBE32(const uint8_t* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-
-void PutBE32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v >> 24);
-  p[1] = uint8_t(v >> 16);
-  p[2] = uint8_t(v >> 8);
-  p[3] = uint8_t(v);
-}
 
 int64_t BlocksOf(int64_t size) {
   return (size + kBlockSize - 1) / kBlockSize;

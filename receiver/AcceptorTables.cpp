@@ -7,6 +7,7 @@
 // become the rows a script reads.
 #include <algorithm>
 
+#include "common/AnsiText.h"
 #include "common/FoldLower.h"
 #include "receiver/Acceptors.h"
 #include "receiver/SafeCall.h"
@@ -29,14 +30,6 @@ class TLentArchive {
  private:
   TUnZip& FZip;
 };
-
-// Case-insensitive equality of two ANSI strings by the system locale's
-// comparison.
-bool SameTextAnsi(const std::string& a, const std::string& b) {
-  return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(),
-                        static_cast<int>(a.size()), b.data(),
-                        static_cast<int>(b.size())) == CSTR_EQUAL;
-}
 
 bool IsIndexType(VARTYPE vt) {
   return vt == VT_I2 || vt == VT_I4 || vt == VT_R4 || vt == VT_R8 || vt == VT_UI1;
@@ -166,7 +159,7 @@ int TAcceptor::FindColumn(const TDBF& table, const VARIANT& ref) {
     return -1;
   }
   for (int i = 0; i < defs.Count(); ++i)
-    if (SameTextAnsi(defs[i].Name, name)) return i;
+    if (AnsiSameText(defs[i].Name, name, LOCALE_SYSTEM_DEFAULT)) return i;
   return -1;
 }
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "common/Ascii.h"
+#include "common/AnsiText.h"
 #include "common/Bytes.h"
 #include "common/ServerMessageBox.h"
 #include "unzip/BufStream.h"
@@ -88,7 +88,7 @@ bool TUnZip::FormTarget(int index, std::string& target) {
   std::string below;
   if (RecreateDirs && !FWork.Directory().empty()) {
     std::string d = FWork.Directory();
-    if (!FRootDir.empty() && CompareText(LeftStr(d, FRootDir.size()), FRootDir) == 0)
+    if (!FRootDir.empty() && AnsiSameText(LeftStr(d, FRootDir.size()), FRootDir))
       d.erase(0, FRootDir.size());
     if (d.size() >= 2 && d[1] == ':') d.erase(0, 2);
     below = DropLeadingSeparators(d);

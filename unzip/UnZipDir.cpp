@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "common/AnsiText.h"
 #include "common/Ascii.h"
 #include "common/Bytes.h"
 #include "unzip/BufStream.h"
@@ -52,7 +53,7 @@ TUnZip::~TUnZip() {
 // ---- properties ---------------------------------------------------------------
 
 void TUnZip::SetZipName(std::string value) {
-  if (CompareText(value, FZipName) == 0) return;
+  if (AnsiSameText(value, FZipName)) return;
   if (!value.empty() && value.back() == '?') {
     value.pop_back();
     size_t cut = value.find_last_of("\\:");

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "DbfTestUtil.h"
+#include "common/Bytes.h"
 
 namespace fs = std::filesystem;
 
@@ -36,8 +37,7 @@ class DbfEditing : public testing::Test {
 const std::vector<Column> kCols = {{"NAME", 'C', 8}, {"QTY", 'N', 5, 1}, {"MEMO", 'M', 10}};
 
 uint32_t BE32(const std::string& s, size_t at) {
-  return uint32_t(uint8_t(s[at])) << 24 | uint32_t(uint8_t(s[at + 1])) << 16 |
-         uint32_t(uint8_t(s[at + 2])) << 8 | uint8_t(s[at + 3]);
+  return GetBE32(reinterpret_cast<const uint8_t*>(s.data()) + at);
 }
 
 TEST_F(DbfEditing, AppendEditDeleteSurviveCloseAndReopen) {

@@ -27,6 +27,7 @@
 #include "receiver/Acceptors.h"
 #include "support/Automation.h"
 #include "support/Multipart.h"
+#include "support/ReplacedAllocator.h"
 #include "unzip/UnZip.h"
 
 extern "C" void* __real_malloc(size_t n);
@@ -60,47 +61,14 @@ extern "C" void* __wrap_realloc(void* p, size_t n) {
   return FailHere() ? nullptr : __real_realloc(p, n);
 }
 
-// Every form of the allocator is replaced, so that each pair matches (the
-// sanitizer's own forms would not pair with these).
-void* operator new(std::size_t n) {
-  if (!FailHere())
-    if (void* p = __real_malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
+// The program's operator new and delete (support/ReplacedAllocator.h) fail
+// where FailHere says, over the real malloc.
+bool FailAllocation(std::size_t) {
+  return FailHere();
 }
-void* operator new[](std::size_t n) {
-  return operator new(n);
+void* AllocateBytes(std::size_t n) {
+  return __real_malloc(n);
 }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  return FailHere() ? nullptr : __real_malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-  return FailHere() ? nullptr : __real_malloc(n ? n : 1);
-}
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace {
 
@@ -237,11 +205,31 @@ std::string VariantText(const VARIANT& v) {
          TakeAnsi(SysAllocStringLen(t.bstrVal, SysStringLen(t.bstrVal)));
 }
 
+// The members that answer an item's text, with the item's label.
+using TTextMember = decltype(&TAcceptor::VarName);
+struct TTextRead {
+  const char* What;
+  TTextMember Member;
+};
+constexpr TTextRead kVarTexts[] = {{"var name", &TAcceptor::VarName},
+                                   {"var value", &TAcceptor::VarValue}};
+constexpr TTextRead kFileTexts[] = {{"file name", &TAcceptor::FileName},
+                                    {"file path", &TAcceptor::FilePath},
+                                    {"file field", &TAcceptor::FileVarName}};
+constexpr TTextRead kTableTexts[] = {{"table name", &TAcceptor::DBFName}};
+
 std::vector<TItem> ReadAll(TAcceptor& acc) {
   std::vector<TItem> items;
   auto add = [&](std::string what, HRESULT hr, std::string text) {
     items.push_back(
         TItem{std::move(what), FAILED(hr) ? std::string() : std::move(text), FAILED(hr)});
+  };
+  auto addTexts = [&](const VARIANT& id, const auto& reads) {
+    for (const TTextRead& r : reads) {
+      BSTR b = nullptr;
+      HRESULT hr = Armed([&] { return (acc.*r.Member)(id, &b); });
+      add(r.What, hr, Text(hr, b));
+    }
   };
   LONG vars = 0, files = 0, tables = 0;
   acc.VarCount(&vars);
@@ -250,38 +238,23 @@ std::vector<TItem> ReadAll(TAcceptor& acc) {
   for (LONG i = 0; i < vars; ++i) {
     Var id;
     SetI4(&id, i);
-    BSTR b = nullptr;
-    HRESULT hr = Armed([&] { return acc.VarName(id, &b); });
-    add("var name", hr, Text(hr, b));
-    b = nullptr;
-    hr = Armed([&] { return acc.VarValue(id, &b); });
-    add("var value", hr, Text(hr, b));
+    addTexts(id, kVarTexts);
   }
   for (LONG i = 0; i < files; ++i) {
     Var id;
     SetI4(&id, i);
-    BSTR b = nullptr;
-    HRESULT hr = Armed([&] { return acc.FileName(id, &b); });
-    add("file name", hr, Text(hr, b));
-    b = nullptr;
-    hr = Armed([&] { return acc.FilePath(id, &b); });
-    add("file path", hr, Text(hr, b));
-    b = nullptr;
-    hr = Armed([&] { return acc.FileVarName(id, &b); });
-    add("file field", hr, Text(hr, b));
+    addTexts(id, kFileTexts);
     Var bytes;
-    hr = Armed([&] { return acc.FileRead(id, 0, 1 << 20, &bytes); });
+    HRESULT hr = Armed([&] { return acc.FileRead(id, 0, 1 << 20, &bytes); });
     add("file bytes", hr, VariantText(bytes));
-    b = nullptr;
+    BSTR b = nullptr;
     hr = Armed([&] { return acc.FileReadText(id, 1, 5, &b); });
     add("file text", hr, Text(hr, b));
   }
   for (LONG i = 0; i < tables; ++i) {
     Var id;
     SetI4(&id, i);
-    BSTR b = nullptr;
-    HRESULT hr = Armed([&] { return acc.DBFName(id, &b); });
-    add("table name", hr, Text(hr, b));
+    addTexts(id, kTableTexts);
     LONG cols = 0, rows = 0;
     Armed([&] { return acc.DBFColCount(id, &cols); });
     Armed([&] { return acc.DBFRowCount(id, &rows); });
@@ -290,14 +263,14 @@ std::vector<TItem> ReadAll(TAcceptor& acc) {
       for (LONG c = 0; c < cols; ++c) {
         Var col, cell;
         SetI4(&col, c);
-        hr = Armed([&] { return acc.DBF(id, col, &cell); });
+        HRESULT hr = Armed([&] { return acc.DBF(id, col, &cell); });
         add("cell", hr, VariantText(cell));
       }
     }
     Var name;
     SetText(&name, "age");
-    b = nullptr;
-    hr = Armed([&] { return acc.DBFColName(id, name, &b); });
+    BSTR b = nullptr;
+    HRESULT hr = Armed([&] { return acc.DBFColName(id, name, &b); });
     add("column name", hr, Text(hr, b));
   }
   return items;

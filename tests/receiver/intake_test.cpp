@@ -36,13 +36,13 @@ class Scratch {
   Scratch() {
     // One folder per test: CTest runs the tests in parallel processes.
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::path(::testing::TempDir()) / (std::string("qrvx_intake_") + test->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    FDir = fs::path(::testing::TempDir()) / (std::string("qrvx_intake_") + test->name());
+    fs::remove_all(FDir);
+    fs::create_directories(FDir);
   }
-  ~Scratch() { fs::remove_all(dir_); }
+  ~Scratch() { fs::remove_all(FDir); }
   void Put(const std::string& rel, const std::string& bytes) {
-    fs::path p = dir_ / rel;
+    fs::path p = FDir / rel;
     fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << bytes;
   }
@@ -52,10 +52,10 @@ class Scratch {
     (void)cmd;
     return false;
 #endif
-    return std::system(("cd '" + dir_.string() + "' && " + cmd + " >/dev/null 2>&1").c_str()) == 0;
+    return std::system(("cd '" + FDir.string() + "' && " + cmd + " >/dev/null 2>&1").c_str()) == 0;
   }
   std::string Read(const std::string& rel) {
-    return ReadWholeFile((dir_ / rel).string());
+    return ReadWholeFile((FDir / rel).string());
   }
   // An archive written by Python's zipfile: entries as name -> bytes (a name
   // ending in "/" is a directory entry).
@@ -84,7 +84,7 @@ class Scratch {
     }
     return q + "'.decode('latin-1')";
   }
-  fs::path dir_;
+  fs::path FDir;
 };
 
 // Archives are made with Info-ZIP and Python, which the Windows build lacks.

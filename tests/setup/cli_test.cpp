@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Bytes.h"
 #include "support/Automation.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
@@ -101,8 +102,7 @@ TEST(PackageCommand, CompressedPackagesReadBackByteForByte) {
   ASSERT_GE(packed.size(), 14u);
   EXPECT_EQ(packed.substr(0, 10), std::string("SZDD\x88\xF0\x27\x33", 8) + "At");
   const std::string plain = ReadWholeFile(d + "plain.dat");
-  const uint32_t length = uint8_t(packed[10]) | uint8_t(packed[11]) << 8 |
-                          uint8_t(packed[12]) << 16 | uint32_t(uint8_t(packed[13])) << 24;
+  const uint32_t length = GetLE32(reinterpret_cast<const uint8_t*>(packed.data()) + 10);
   EXPECT_EQ(length, plain.size());
   EXPECT_LT(packed.size(), plain.size() / 2);
 

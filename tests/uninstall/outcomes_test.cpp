@@ -14,6 +14,8 @@
 #include "uninstall/Uninstall.h"
 
 #ifndef _WIN32
+#include "support/ReplacedAllocator.h"
+
 namespace {
 
 // The next allocation of at least this many bytes fails once (0: none).
@@ -21,38 +23,17 @@ std::size_t g_failFrom = 0;
 
 }  // namespace
 
-void* operator new(std::size_t n) {
-  if (g_failFrom && n >= g_failFrom) {
-    g_failFrom = 0;
-    throw std::bad_alloc();
-  }
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
+// The program's operator new and delete (support/ReplacedAllocator.h): the
+// nothrow forms, which the file functions use, answer null where the others
+// raise.
+bool FailAllocation(std::size_t n) {
+  if (!g_failFrom || n < g_failFrom) return false;
+  g_failFrom = 0;
+  return true;
 }
-// The form that answers null instead of raising (the file functions use it)
-// comes from the same allocator, so that delete matches it.
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  if (g_failFrom && n >= g_failFrom) {
-    g_failFrom = 0;
-    return nullptr;
-  }
-  return std::malloc(n ? n : 1);
+void* AllocateBytes(std::size_t n) {
+  return std::malloc(n);
 }
-// GCC at -O2 takes these replacements for a mismatched pair; they are the
-// program's one allocator.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace {
 

@@ -99,6 +99,32 @@ TEST(Files, DirectoriesRootDirAndEmptyDestDir) {
   ASSERT_EQ(chdir(back.c_str()), 0);
 }
 
+// Archive and root names are names a user types: their letters outside ASCII
+// meet their other case as the ANSI code page pairs them (1252 here: 0xC4
+// and 0xE4 are A and a with diaeresis; 1251 pairs the same bytes too).
+TEST(Files, ArchiveAndRootNamesCompareByTheAnsiCaseRule) {
+  TTempDir tmp;
+  WriteAll(tmp.Path + "/\xC4rger.zip", ReadWholeFile(DataPath("unzip/go-test.zip")));
+  TUnZip u;
+  u.SetZipName(tmp.Path + "/\xC4rger.zip");
+  u.ReadDirectory();
+  ASSERT_EQ(u.EntryCount(), 2);
+  u.SetZipName(tmp.Path + "/\xE4RGER.ZIP");  // equal but for case: nothing changes
+  EXPECT_EQ(u.EntryCount(), 2);
+  u.SetZipName(tmp.Path + "/\xC5rger.zip");  // another letter: the directory goes
+  EXPECT_EQ(u.EntryCount(), 0);
+
+  // Stored names are OEM text (437 here: 0x84 is a with diaeresis) and read
+  // as ANSI; the root given in upper case still comes off.
+  TUnZip v;
+  OpenBytes(v, MakeZip({{"\x84rger/sub/a.txt", "A"}, {"other/b.txt", "B"}}));
+  v.SetDestDir(tmp.Path + "/out");
+  v.RecreateDirs = true;
+  v.SetRootDir("\xC4RGER");
+  EXPECT_EQ(ExtractFiles(v), 2);
+  EXPECT_EQ(Listing(tmp.Path + "/out"), "./other ./other/b.txt ./sub ./sub/a.txt ");
+}
+
 TEST(Files, OverwriteModes) {
   TTempDir tmp;
   std::string zip = MakeZip({{"a.txt", "new"}});
