@@ -481,21 +481,26 @@ namespace {
 // Builds and installs the error object; may raise (conversions that cannot
 // get memory), which the caller turns into a plain failure.
 HRESULT InstallErrorInfo(ICreateErrorInfo* create, const std::exception* e) {
+  // A text the error object could not keep: better no error object than one
+  // that names the wrong source or says nothing.
+  auto Must = [](HRESULT hr) {
+    if (FAILED(hr)) throw EOutOfMemory();
+  };
   TAutoObjectFactory* factory = FindAutoObjectFactory(CLSID_Acceptor);
   create->SetGUID(factory ? factory->ErrorIID() : IID_IAcceptor);
   if (factory) {
     std::string progID = factory->ProgID();
     if (!progID.empty()) {
-      create->SetSource(TBstr(AnsiToBstr(progID)).Get());
+      Must(create->SetSource(TBstr(AnsiToBstr(progID)).Get()));
     }
     const std::string& help = factory->Server()->HelpFileName();
     if (!help.empty()) {
-      create->SetHelpFile(TBstr(AnsiToBstr(help)).Get());
+      Must(create->SetHelpFile(TBstr(AnsiToBstr(help)).Get()));
     }
   }
   HRESULT result = E_UNEXPECTED;
   if (e) {
-    create->SetDescription(TBstr(AnsiToBstr(e->what())).Get());
+    Must(create->SetDescription(TBstr(AnsiToBstr(e->what())).Get()));
     create->SetHelpContext(0);
     if (auto sys = dynamic_cast<const EOleSysError*>(e); sys && FAILED(sys->ErrorCode))
       result = sys->ErrorCode;

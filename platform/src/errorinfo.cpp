@@ -2,6 +2,8 @@
 // information (SetErrorInfo/GetErrorInfo), as in oleaut32.
 #include <windows.h>
 
+#include <new>
+
 namespace {
 
 class TErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
@@ -59,12 +61,12 @@ class TErrorInfo final : public IErrorInfo, public ICreateErrorInfo {
   static HRESULT Get(BSTR v, BSTR* out) {
     if (!out) return E_INVALIDARG;
     *out = v ? SysAllocStringLen(v, SysStringLen(v)) : nullptr;
-    return S_OK;
+    return *out || !v ? S_OK : E_OUTOFMEMORY;
   }
   static HRESULT Set(BSTR& v, LPOLESTR s) {
     SysFreeString(v);
     v = s ? SysAllocString(s) : nullptr;
-    return S_OK;
+    return v || !s ? S_OK : E_OUTOFMEMORY;
   }
   volatile LONG FRef = 1;
   GUID FGuid{};
@@ -87,8 +89,9 @@ thread_local IErrorInfo* g_current = nullptr;
  */
 extern "C" HRESULT CreateErrorInfo(ICreateErrorInfo** out) {
   if (!out) return E_INVALIDARG;
-  *out = static_cast<ICreateErrorInfo*>(new TErrorInfo);
-  return S_OK;
+  auto* info = new (std::nothrow) TErrorInfo;
+  *out = info;
+  return info ? S_OK : E_OUTOFMEMORY;
 }
 
 extern "C" HRESULT SetErrorInfo(ULONG, IErrorInfo* info) {

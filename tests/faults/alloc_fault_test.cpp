@@ -20,11 +20,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "dbf/DBF.h"
 #include "receiver/Acceptors.h"
+#include "receiver/SafeCall.h"
 #include "support/Automation.h"
 #include "support/Multipart.h"
 #include "support/ReplacedAllocator.h"
@@ -488,6 +490,31 @@ TEST(AllocationFailure, TableWalkFailsCleanlyAndStaysUsable) {
                      EXPECT_EQ(Walk(t), whole) << "allocation " << n;
                    });
   }
+}
+
+// ---- the automation error --------------------------------------------------
+
+// The error object of a member that raised, built while memory runs short:
+// the member fails with E_UNEXPECTED whatever happens, and the thread's error
+// information is either complete (the whole description) or absent, never a
+// half-built object.
+TEST(AllocationFailure, AutomationErrorIsWholeOrAbsent) {
+  const std::string text(8192, 'x');
+  const std::runtime_error raised(text);
+  ForEachFailure(
+      [&] { EXPECT_EQ(Armed([&] { return HandleSafeCallException(&raised); }), E_UNEXPECTED); },
+      [&](long) {
+        IErrorInfo* info = nullptr;
+        if (GetErrorInfo(0, &info) != S_OK || !info) return;
+        BSTR description = nullptr;
+        EXPECT_EQ(info->GetDescription(&description), S_OK);
+        EXPECT_EQ(TakeAnsi(description), text);
+        info->Release();
+      });
+  IErrorInfo* info = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+  ASSERT_NE(info, nullptr);
+  info->Release();
 }
 
 }  // namespace

@@ -167,27 +167,6 @@ TEST_F(Factory, ObjectThatCannotBeBuiltShowsTheReason) {
   EXPECT_EQ(server.ObjectCount(), 0);
 }
 
-// The error object of a failing member that cannot itself be completed
-// (no memory for its texts): the member still fails, with E_UNEXPECTED and
-// no error information left behind.
-TEST_F(Factory, ErrorObjectThatCannotBeCompleted) {
-  TComServer server(Lib);
-  TAutoObjectFactory factory(&server, CLSID_Acceptor, ciMultiInstance, tmApartment);
-  std::runtime_error raised(std::string(8192, 'x'));
-  ASSERT_EQ(HandleSafeCallException(&raised), E_UNEXPECTED);
-  IErrorInfo* info = nullptr;
-  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
-  ASSERT_NE(info, nullptr);
-  info->Release();
-  // The copy of the long description cannot be made.
-  g_failFrom = 8192;
-  EXPECT_EQ(HandleSafeCallException(&raised), E_UNEXPECTED);
-  g_failFrom = 0;
-  info = reinterpret_cast<IErrorInfo*>(&info);
-  EXPECT_EQ(GetErrorInfo(0, &info), S_FALSE);
-  EXPECT_EQ(info, nullptr);
-}
-
 // What a member's body raises becomes its result: a system error keeps its
 // code, anything else is E_UNEXPECTED; either way the error object names
 // the class as its source.
