@@ -156,8 +156,13 @@ int RunUnzip(const TOptions& o) {
       r = it->second;
     else if (e.Selected && e.FileName().empty())
       r = "ok";  // a directory made
+    else if (!e.Selected)
+      r = "skipped";
     else
-      r = e.Selected && !Supported(e.Method) ? "unsupported" : "skipped";
+      // Selected, yet neither extracted nor refused with a reason: its data
+      // was not where the directory says (a foreign local header, bytes
+      // another entry already used, a volume of the set missing).
+      r = Supported(e.Method) ? "unreadable" : "unsupported";
     if (r != "ok" && r != "skipped") failures = true;
     if (o.json) {
       auto j = EntryJson(u, i);
