@@ -2,6 +2,7 @@
 // of large entries, and entries or archives that cannot be had.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -69,6 +70,33 @@ TEST(UnzipCommand, WhatCannotBeHadIsAnError) {
   r = Unzip("-t " + alone + " 'exe/*'");
   EXPECT_EQ(r.Code, 0);
   EXPECT_EQ(r.Out, "ok          exe\\test.exe\n");
+}
+
+// A split set made by Info-ZIP whose central directory runs over several
+// volumes after the entries: a run goes back to volumes it has left, and
+// extraction (which makes the target folder current) still finds them when
+// the archive was named relative to the folder the command started in.
+TEST(UnzipCommand, SplitSetsWhoseDirectorySpansVolumes) {
+  TTestDir dir{"qrvx_unzip_"};
+  std::filesystem::create_directory(dir.Path / "in");
+  const int kFiles = 600;
+  auto name = [](int i) { return std::string(140, 'n') + std::to_string(i) + ".txt"; };
+  for (int i = 0; i < kFiles; ++i) std::ofstream(dir.Path / "in" / name(i)) << "file " << i;
+  std::string cd = "cd " + ShellQuote(dir.Path.string()) + " && ";
+  ASSERT_EQ(RunCommand(cd + "cd in && zip -q -X -s 64k ../set.zip *").Code, 0);
+  ASSERT_TRUE(std::filesystem::exists(dir.Path / "set.z03"));
+  std::string qrvx = std::string(QRVX_CLI) + " unzip ";
+  TRunResult r = RunCommand(cd + qrvx + "-t set.zip 2>&1");
+  EXPECT_EQ(r.Code, 0) << r.Out.substr(0, 200);
+  EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), kFiles);
+  EXPECT_EQ(r.Out.find("ok          " + name(0) + "\n"), 0u) << r.Out.substr(0, 200);
+  r = RunCommand(cd + qrvx + "-d out set.zip 2>&1");
+  EXPECT_EQ(r.Code, 0) << r.Out.substr(0, 200);
+  for (int i : {0, 299, kFiles - 1}) {
+    std::ifstream in(dir.Path / "out" / name(i));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "file " + std::to_string(i));
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path / "out"), {}), kFiles);
 }
 
 // Entries over 4 MB show their progress on a terminal, and only there.
