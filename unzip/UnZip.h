@@ -136,6 +136,9 @@ class TUnZip : private TUnZipRunHost {
   // The entry at index of the sorted view (for listings).
   const TZipHeaderInfo& Entry(int index) const;
   TVolumeKind VolumeKind() const { return FVolumeKind; }
+  // The volume holding the end record, numbered as OnGetNextDisk numbers
+  // them: the last one of a set (1 for a single volume).
+  int LastDisk() const { return FEnd.ThisDisk + 1; }
   bool Rebuilt() const { return FRebuilt; }
 
  private:

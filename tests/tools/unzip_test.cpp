@@ -40,8 +40,8 @@ TEST(UnzipCommand, TextListing) {
 }
 
 // An archive that is none, or a target folder that cannot be made, ends the
-// run with its message and exit code 1. An entry whose data is not there (its
-// volume of a split set is missing) fails with exit code 2, not as a skip.
+// run with its message and exit code 1, as does a volume of a split set that
+// is missing.
 TEST(UnzipCommand, WhatCannotBeHadIsAnError) {
   TTestDir dir{"qrvx_unzip_"};
   TRunResult r = Unzip("-t " + Data("readme.notzip"));
@@ -53,18 +53,19 @@ TEST(UnzipCommand, WhatCannotBeHadIsAnError) {
   EXPECT_EQ(r.Code, 1);
   EXPECT_EQ(r.Out.rfind("qrvx unzip: ", 0), 0u) << r.Out;
 
+  // A volume that is not there ends the run and is named; no other volume
+  // stands in for it.
   std::string alone = (dir.Path / "set.zip").string();
   std::filesystem::copy_file(Data("Infozip.nocomp.multi.zip"), alone);  // without set.z01
+  const std::string missing = "volume " + (dir.Path / "set.z01").string() + " not found";
   r = Unzip("-t " + alone + " 'exe/*'");
-  EXPECT_EQ(r.Code, 2);
-  EXPECT_EQ(r.Out, "unreadable  exe\\test.exe\n");
+  EXPECT_EQ(r.Code, 1);
+  EXPECT_EQ(r.Out, "qrvx unzip: " + missing + "\n");
   r = Unzip("-t --json " + alone + " 'exe/*'");
-  EXPECT_EQ(r.Code, 2);
+  EXPECT_EQ(r.Code, 1);
   json doc = json::parse(r.Out, nullptr, false);
   ASSERT_TRUE(doc.is_object()) << r.Out;
-  EXPECT_EQ(doc["entries"][1]["name"], "test.exe");
-  EXPECT_EQ(doc["entries"][1]["result"], "unreadable");
-  EXPECT_EQ(doc["entries"][4]["result"], "skipped");
+  EXPECT_EQ(doc["error"], missing);
   // With its first volume beside it, the same entry is whole.
   std::filesystem::copy_file(Data("Infozip.nocomp.multi.z01"), dir.Path / "set.z01");
   r = Unzip("-t " + alone + " 'exe/*'");
@@ -97,6 +98,15 @@ TEST(UnzipCommand, SplitSetsWhoseDirectorySpansVolumes) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "file " + std::to_string(i));
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path / "out"), {}), kFiles);
+  // Without the volume just before the last one, where the directory
+  // begins, the directory cannot be read: an error, not a shorter listing.
+  int last = 1;
+  while (std::filesystem::exists(dir.Path / ("set.z0" + std::to_string(last + 1)))) ++last;
+  std::filesystem::remove(dir.Path / ("set.z0" + std::to_string(last)));
+  r = RunCommand(cd + qrvx + "-t set.zip 2>&1");
+  EXPECT_EQ(r.Code, 1);
+  EXPECT_NE(r.Out.find("set.z0" + std::to_string(last) + " not found"), std::string::npos)
+      << r.Out.substr(0, 200);
 }
 
 // Entries over 4 MB show their progress on a terminal, and only there.

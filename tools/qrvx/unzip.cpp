@@ -57,16 +57,21 @@ nlohmann::ordered_json EntryJson(TUnZip& u, int i) {
 
 // Volumes of a split set are ARCHIVE's name with .z01, .z02, ... and the
 // archive itself last. A run goes back to volumes it left (the directory
-// lies after the entries), so each request is answered afresh; none once
-// even the archive is gone, which ends the component's asking.
-void FindVolumes(TUnZip& u, const std::string& archive) {
+// lies after the entries), so each request is answered afresh; none when
+// the volume is not there, which ends the component's asking (*missing
+// names it).
+void FindVolumes(TUnZip& u, const std::string& archive, std::string* missing) {
   std::string base = archive;
   size_t dot = base.find_last_of('.');
   if (dot != std::string::npos && base.find_first_of("\\/", dot) == std::string::npos)
     base.erase(dot);
-  u.OnGetNextDisk = [base, archive](TUnZip*, int disk, std::string& name) {
-    std::string part = base + Format(".z%02d", disk);
-    name = FileExists(part) ? part : FileExists(archive) ? archive : std::string();
+  // The archive named on the command line is the set's last volume; every
+  // other one has its number in its extension. A volume that is not there is
+  // refused, never answered with another volume's bytes.
+  u.OnGetNextDisk = [base, archive, missing](TUnZip* sender, int disk, std::string& name) {
+    std::string part = disk == sender->LastDisk() ? archive : base + Format(".z%02d", disk);
+    name = FileExists(part) ? part : std::string();
+    if (name.empty()) *missing = part;
   };
 }
 
@@ -76,10 +81,11 @@ int RunUnzip(const TOptions& o) {
   doc["entries"] = nlohmann::ordered_json::array();
   std::map<int, std::string> results;
   bool failures = false;
+  std::string missing;  // the volume asked for and not found
   try {
     // Extraction makes the target folder current: volumes are named from the
     // root so that they are found from there too.
-    FindVolumes(u, std::filesystem::absolute(o.archive).string());
+    FindVolumes(u, std::filesystem::absolute(o.archive).string(), &missing);
     u.SetZipName(o.archive);
     if (o.havePassword) u.Password = o.password;
     u.ReadDirectory();
@@ -140,11 +146,12 @@ int RunUnzip(const TOptions& o) {
       u.ExtractToFiles();
     }
   } catch (const std::exception& e) {
+    std::string what = missing.empty() ? e.what() : "volume " + missing + " not found";
     if (!o.json) {
-      std::fprintf(stderr, "qrvx unzip: %s\n", e.what());
+      std::fprintf(stderr, "qrvx unzip: %s\n", what.c_str());
       return 1;
     }
-    doc["error"] = e.what();
+    doc["error"] = what;
     std::cout << doc.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
     return 1;
   }
