@@ -5,11 +5,20 @@
 // or compared by the system locale instead.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+// Without a branch per byte, so that the compiler takes a whole run of bytes
+// at a time: only "A" to "Z" lie within 26 of "A" when counted unsigned.
 inline char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  unsigned char u = static_cast<unsigned char>(c);
+  return static_cast<char>(u + (static_cast<unsigned char>(u - 'A') < 26 ? 32 : 0));
+}
+
+inline void LowerAscii(char* s, size_t n) {
+  for (size_t i = 0; i < n; ++i) s[i] = LowerAscii(s[i]);
 }
 
 inline char UpperAscii(char c) {
@@ -17,8 +26,26 @@ inline char UpperAscii(char c) {
 }
 
 inline std::string LowerAscii(std::string s) {
-  for (char& c : s) c = LowerAscii(c);
+  LowerAscii(s.data(), s.size());
   return s;
+}
+
+// s becomes text in lower case, reusing s's buffer.
+inline void AssignLowerAscii(std::string& s, std::string_view text) {
+  s.assign(text);
+  LowerAscii(s.data(), s.size());
+}
+
+// Eight bytes (one per lane) in lower case at once: a lane below 0x80 that
+// lies between "A" and "Z" gets bit 5.
+inline uint64_t LowerAscii8(uint64_t x) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kLow7 = 0x7F * kOnes, kHigh = 0x80 * kOnes;
+  uint64_t low = x & kLow7;
+  uint64_t atLeastA = low + (0x80 - 'A') * kOnes;    // bit 7 set from "A" up
+  uint64_t aboveZ = low + (0x80 - 'Z' - 1) * kOnes;  // bit 7 set above "Z"
+  uint64_t upper = atLeastA & ~aboveZ & ~x & kHigh;
+  return x | (upper >> 2);
 }
 
 inline std::string UpperAscii(std::string s) {

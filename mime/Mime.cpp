@@ -11,40 +11,11 @@
 #include <emmintrin.h>
 #endif
 
+#include "common/Ascii.h"
 #include "common/Trim.h"
 #include "mime/MIMELib.h"
 
 namespace {
-
-// Without a branch per byte, so that the compiler takes many bytes at a time.
-void AsciiLower(char* s, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    s[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
-  }
-}
-
-void AsciiLower(std::string& s) {
-  AsciiLower(s.data(), s.size());
-}
-
-// s becomes text with its ASCII letters in lower case (s's buffer is reused).
-void AssignAsciiLower(std::string& s, std::string_view text) {
-  s.assign(text);
-  AsciiLower(s);
-}
-
-// Eight bytes with their ASCII letters in lower case: a byte below 0x80 that
-// lies between "A" and "Z" gets bit 5.
-inline uint64_t AsciiLower8(uint64_t x) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
-  constexpr uint64_t kLow7 = 0x7F * kOnes, kHigh = 0x80 * kOnes;
-  uint64_t low = x & kLow7;
-  uint64_t atLeastA = low + (0x80 - 'A') * kOnes;    // bit 7 set from "A" up
-  uint64_t aboveZ = low + (0x80 - 'Z' - 1) * kOnes;  // bit 7 set above "Z"
-  uint64_t upper = atLeastA & ~aboveZ & ~x & kHigh;
-  return x | (upper >> 2);
-}
 
 inline uint64_t Load8(const char* p) {
   uint64_t v;
@@ -59,8 +30,8 @@ bool IsHeaderName(std::string_view name, const char (&lowerName)[N]) {
   static_assert(n >= 8, "compared eight bytes at a time");
   if (name.size() != n) return false;
   for (size_t i = 0; i + 8 < n; i += 8)
-    if (AsciiLower8(Load8(name.data() + i)) != Load8(lowerName + i)) return false;
-  return AsciiLower8(Load8(name.data() + n - 8)) == Load8(lowerName + n - 8);
+    if (LowerAscii8(Load8(name.data() + i)) != Load8(lowerName + i)) return false;
+  return LowerAscii8(Load8(name.data() + n - 8)) == Load8(lowerName + n - 8);
 }
 
 // The first CR in base[from, end), or npos. Lines are short in header blocks
@@ -188,7 +159,7 @@ void SplitHeader(std::string_view line, std::string* name, std::string* value) {
     return;
   }
   name->assign(line.substr(0, colon));
-  AsciiLower(*name);
+  LowerAscii(name->data(), name->size());
   value->assign(TrimBlanks(line.substr(colon + 1)));
 }
 
@@ -274,7 +245,7 @@ void TMime::ParseParts(std::string_view text, bool keepLines, Sink sink) {
       std::string_view value =
           colon == std::string_view::npos ? name : TrimBlanks(line.substr(colon + 1));
       if (IsHeaderName(name, "content-type")) {
-        AssignAsciiLower(part->ContentType, value);
+        AssignLowerAscii(part->ContentType, value);
         const std::string& type = part->ContentType;
         size_t b = type.find("boundary");
         if (b != std::string::npos) {
@@ -283,12 +254,12 @@ void TMime::ParseParts(std::string_view text, bool keepLines, Sink sink) {
           FBoundary = q2 == std::string::npos ? std::string() : type.substr(q1 + 1, q2 - q1 - 1);
         }
       } else if (IsHeaderName(name, "content-disposition")) {
-        AssignAsciiLower(part->Disposition, value);
+        AssignLowerAscii(part->Disposition, value);
       } else if (IsHeaderName(name, "content-id")) {
         std::string_view id = value;
         if (!id.empty() && id.front() == '<') id.remove_prefix(1);
         if (!id.empty() && id.back() == '>') id.remove_suffix(1);
-        AssignAsciiLower(part->ContentID, TrimBlanks(id));
+        AssignLowerAscii(part->ContentID, TrimBlanks(id));
       } else if (IsHeaderName(name, "content-transfer-encoding")) {
         part->Encoding = TransferEncodingOf(value);
       }

@@ -28,6 +28,33 @@ TEST(Ascii, CompareTextFoldsOnlyAsciiLettersAndOrdersBytesUnsigned) {
   EXPECT_EQ(UpperAscii(std::string("c:\\con.txt")), "C:\\CON.TXT");
 }
 
+// The byte-at-a-time and eight-at-a-time forms fold exactly "A" to "Z": every
+// byte value, in every lane, beside neighbours that must not leak into it.
+TEST(Ascii, EveryByteFoldsTheSameWayInEveryForm) {
+  for (unsigned c = 0; c < 256; ++c) {
+    const char b = static_cast<char>(c);
+    const char want = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : b;
+    EXPECT_EQ(LowerAscii(b), want) << "byte " << c;
+    for (unsigned lane = 0; lane < 8; ++lane) {
+      for (uint64_t fill : {0x0000000000000000ull, 0x4040404040404040ull, 0x5B5B5B5B5B5B5B5Bull,
+                            0xC1C1C1C1C1C1C1C1ull, 0xFFFFFFFFFFFFFFFFull}) {
+        const uint64_t mask = 0xFFull << (8 * lane);
+        const uint64_t x = (fill & ~mask) | (uint64_t{c} << (8 * lane));
+        uint64_t expect = 0;
+        for (unsigned k = 0; k < 8; ++k)
+          expect |=
+              uint64_t{static_cast<unsigned char>(LowerAscii(static_cast<char>(x >> (8 * k))))}
+              << (8 * k);
+        ASSERT_EQ(LowerAscii8(x), expect) << "byte " << c << " lane " << lane;
+      }
+    }
+  }
+  std::string s = "keep";
+  const std::string_view text = "Content-TYPE: Text/Plain; \xC0";
+  AssignLowerAscii(s, text);
+  EXPECT_EQ(s, "content-type: text/plain; \xc0");
+}
+
 TEST(Ascii, TextLessFindsAKeyInAnyCase) {
   std::map<std::string, int, TTextLess> m;
   m["Errors"] = 1;
