@@ -52,6 +52,15 @@ TEST(PackageCommand, CreatesListsAndReads) {
   EXPECT_EQ(status, 2) << "not a package";
   Qrvx("package create " + out + " " + d + "no_such_file", &status);
   EXPECT_EQ(status, 2);
+  // Member names are at most 23 bytes: the installer's directory holds no more.
+  TTestDir names{"qrvx_cli_names_"};
+  for (std::string name : {"twenty_three_bytes_n.xy", "twenty_four_bytes_name.x"}) {
+    std::ofstream(names.Path / name) << name;
+    Qrvx("package create " + out + " " + (names.Path / name).string(), &status);
+    EXPECT_EQ(status, name.size() <= 23 ? 0 : 2) << name;
+    EXPECT_EQ(std::filesystem::exists(out), name.size() <= 23) << name;
+    std::remove(out.c_str());
+  }
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

@@ -446,13 +446,16 @@ void HandlePost(const Settings& s) {
   bool stopped = false;
   for (int sig : {SIGTERM, SIGHUP, SIGINT}) stopped = stopped || sigismember(&pending, sig) == 1;
   if (stopped) throw HttpError{400, "The request was stopped before it was answered."};
+  // The answer is made before the files are kept, so that a failure here
+  // too leaves nothing behind. The saved paths hold the upload directory's
+  // own bytes, which need not be UTF-8.
+  bool json = WantsJson();
+  std::string answer =
+      json ? doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n"
+           : ResultPage(doc);
   dir.Commit();
   sigprocmask(SIG_SETMASK, &old, nullptr);
-  if (WantsJson()) {
-    Respond(200, "application/json", doc.dump(2) + "\n");
-  } else {
-    Respond(200, "text/html; charset=utf-8", ResultPage(doc));
-  }
+  Respond(200, json ? "application/json" : "text/html; charset=utf-8", answer);
 }
 
 int RunCgi() {

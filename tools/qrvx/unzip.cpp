@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -55,20 +56,17 @@ nlohmann::ordered_json EntryJson(TUnZip& u, int i) {
 }
 
 // Volumes of a split set are ARCHIVE's name with .z01, .z02, ... and the
-// archive itself last; a volume asked for twice is not there.
+// archive itself last. A run goes back to volumes it left (the directory
+// lies after the entries), so each request is answered afresh; none once
+// even the archive is gone, which ends the component's asking.
 void FindVolumes(TUnZip& u, const std::string& archive) {
   std::string base = archive;
   size_t dot = base.find_last_of('.');
   if (dot != std::string::npos && base.find_first_of("\\/", dot) == std::string::npos)
     base.erase(dot);
-  auto asked = std::make_shared<std::map<int, int>>();
-  u.OnGetNextDisk = [base, archive, asked](TUnZip*, int disk, std::string& name) {
-    if ((*asked)[disk]++ > 0) {
-      name.clear();
-      return;
-    }
+  u.OnGetNextDisk = [base, archive](TUnZip*, int disk, std::string& name) {
     std::string part = base + Format(".z%02d", disk);
-    name = FileExists(part) ? part : archive;
+    name = FileExists(part) ? part : FileExists(archive) ? archive : std::string();
   };
 }
 
@@ -79,7 +77,9 @@ int RunUnzip(const TOptions& o) {
   std::map<int, std::string> results;
   bool failures = false;
   try {
-    FindVolumes(u, o.archive);
+    // Extraction makes the target folder current: volumes are named from the
+    // root so that they are found from there too.
+    FindVolumes(u, std::filesystem::absolute(o.archive).string());
     u.SetZipName(o.archive);
     if (o.havePassword) u.Password = o.password;
     u.ReadDirectory();
@@ -156,8 +156,13 @@ int RunUnzip(const TOptions& o) {
       r = it->second;
     else if (e.Selected && e.FileName().empty())
       r = "ok";  // a directory made
+    else if (!e.Selected)
+      r = "skipped";
     else
-      r = e.Selected && !Supported(e.Method) ? "unsupported" : "skipped";
+      // Selected, yet neither extracted nor refused with a reason: its data
+      // was not where the directory says (a foreign local header, bytes
+      // another entry already used, a volume of the set missing).
+      r = Supported(e.Method) ? "unreadable" : "unsupported";
     if (r != "ok" && r != "skipped") failures = true;
     if (o.json) {
       auto j = EntryJson(u, i);
