@@ -115,26 +115,19 @@ HRESULT TAcceptor::FileRead(VARIANT FileID, LONG StartPos, LONG Size, VARIANT* V
   return SafeCall([&] {
     int i = FindFile(FileID);
     if (i < 0 || Size < 1) return;
-    try {
-      TMemoryStream& data = *FFiles[i].Data;
-      data.SetPosition(StartPos);
-      int32_t n = Readable(data, StartPos, Size);
-      SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n));
-      if (!psa) return;
-      void* dst = nullptr;
-      if (SUCCEEDED(SafeArrayAccessData(psa, &dst))) {
-        int32_t got = n ? data.Read(dst, n) : 0;
-        SafeArrayUnaccessData(psa);
-        if (got != n) {
-          SAFEARRAYBOUND b = {static_cast<ULONG>(got), 0};
-          SafeArrayRedim(psa, &b);
-        }
-      }
-      Value->vt = VT_ARRAY | VT_UI1;
-      Value->parray = psa;
-    } catch (const std::exception&) {
-      VariantClear(Value);
+    TMemoryStream& data = *FFiles[i].Data;
+    data.SetPosition(StartPos);
+    // The array is made exactly as long as the read: nothing to shrink.
+    int32_t n = Readable(data, StartPos, Size);
+    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n));
+    if (!psa) return;  // no memory for the block: the empty result
+    void* dst = nullptr;
+    if (SUCCEEDED(SafeArrayAccessData(psa, &dst))) {
+      data.Read(dst, n);
+      SafeArrayUnaccessData(psa);
     }
+    Value->vt = VT_ARRAY | VT_UI1;
+    Value->parray = psa;
   });
 }
 

@@ -126,36 +126,13 @@ bool IdentifierText(const VARIANT& id, std::string* text) {
 TAcceptor::TAcceptor() = default;
 
 TAcceptor::~TAcceptor() {
-  try {
-    ClearAll();
-  } catch (...) {
-  }
+  ClearAll();
 }
 
-void TAcceptor::ClearAll() {
-  for (TVarInfo& v : FVars) {
-    try {
-      std::string().swap(v.Name);
-      std::string().swap(v.Value);
-    } catch (...) {
-    }
-  }
+void TAcceptor::ClearAll() noexcept {
   FVars.clear();
   // Tables read from their files' buffers: release them first.
-  for (TDBFInfo& t : FDBFs) {
-    try {
-      t.Table.reset();
-      t.RecNos.clear();
-    } catch (...) {
-    }
-  }
   FDBFs.clear();
-  for (TFileInfo& f : FFiles) {
-    try {
-      f.Data.reset();
-    } catch (...) {
-    }
-  }
   FFiles.clear();
 }
 
@@ -258,12 +235,8 @@ void TAcceptor::TakePart(TAttachment& part, const std::shared_ptr<const uint8_t[
 }
 
 HRESULT TAcceptor::ProcessRequest(VARIANT Request) {
-  try {
-    ClearAll();
-  } catch (const std::exception& e) {
-    return HandleSafeCallException(&e);
-  }
-  // Every later failure ends the processing of the body quietly; what was
+  ClearAll();
+  // Every failure ends the processing of the body quietly; what was
   // recorded so far stays.
   try {
     std::shared_ptr<uint8_t[]> owned;

@@ -98,7 +98,9 @@ class TAcceptor : public IAcceptor {
                                          BSTR* Value) override;
 
   // Inside the object.
-  void ClearAll();
+  // Releases everything recorded. Releasing frees memory and runs
+  // destructors only, so it cannot fail.
+  void ClearAll() noexcept;
   // body: what data views, when it is a view of the request body.
   void AddFile(const std::string& varName, const std::string& fileName,
                std::unique_ptr<TMemoryStream> data,

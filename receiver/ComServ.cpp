@@ -208,11 +208,12 @@ void TAutoObjectFactory::FindDispatchInterface(const char* implName) {
     for (UINT i = 0; i < attr->cImplTypes && !FDispTypeInfo; ++i) {
       INT flags = 0;
       HREFTYPE ref = 0;
+      ITypeInfo* info = nullptr;
       if (SUCCEEDED(FClassInfo->GetImplTypeFlags(i, &flags)) &&
           (flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) == IMPLTYPEFLAG_FDEFAULT &&
           SUCCEEDED(FClassInfo->GetRefTypeOfImplType(i, &ref)) &&
-          FAILED(FClassInfo->GetRefTypeInfo(ref, &FDispTypeInfo)))
-        FDispTypeInfo = nullptr;
+          SUCCEEDED(FClassInfo->GetRefTypeInfo(ref, &info)))
+        FDispTypeInfo = info;
     }
     FClassInfo->ReleaseTypeAttr(attr);
   }
@@ -374,10 +375,7 @@ TAutoAcceptor::TAutoAcceptor(TAutoObjectFactory* factory, IUnknown* controller)
 TAutoAcceptor::~TAutoAcceptor() {
   // What the object received is freed while it still counts as alive, so
   // that DllCanUnloadNow never lets the library go under a running release.
-  try {
-    ClearAll();
-  } catch (...) {
-  }
+  ClearAll();
   FFactory->Server()->CountObject(false);
   if (FRefCount > 0) CoDisconnectObject(static_cast<IAcceptor*>(this), 0);
 }
@@ -521,7 +519,11 @@ HRESULT InstallErrorInfo(ICreateErrorInfo* create, const std::exception* e) {
 // method still fails, with E_UNEXPECTED and no error information.
 HRESULT HandleSafeCallException(const std::exception* e) noexcept {
   ICreateErrorInfo* create = nullptr;
-  if (FAILED(CreateErrorInfo(&create)) || !create) return E_UNEXPECTED;
+  if (FAILED(CreateErrorInfo(&create)) || !create) {
+    // No error object of an earlier call may pass for this one's.
+    SetErrorInfo(0, nullptr);
+    return E_UNEXPECTED;
+  }
   HRESULT result = E_UNEXPECTED;
   try {
     result = InstallErrorInfo(create, e);

@@ -237,10 +237,18 @@ std::vector<TItem> ReadAll(TAcceptor& acc) {
   acc.VarCount(&vars);
   acc.FileCount(&files);
   acc.DBFCount(&tables);
+  // Names padded past what a string holds without memory of its own, so
+  // that resolving them allocates.
+  const std::string pad(20, ' ');
   for (LONG i = 0; i < vars; ++i) {
     Var id;
     SetI4(&id, i);
     addTexts(id, kVarTexts);
+    Var name;
+    SetText(&name, acc.Vars()[static_cast<size_t>(i)].Name + pad);
+    BSTR b = nullptr;
+    HRESULT hr = Armed([&] { return acc.VarValue(name, &b); });
+    add("var value by name", hr, Text(hr, b));
   }
   for (LONG i = 0; i < files; ++i) {
     Var id;
@@ -252,6 +260,13 @@ std::vector<TItem> ReadAll(TAcceptor& acc) {
     BSTR b = nullptr;
     hr = Armed([&] { return acc.FileReadText(id, 1, 5, &b); });
     add("file text", hr, Text(hr, b));
+    hr = Armed([&] { return acc.FileReadText(id, 0, 64, &b); });
+    add("file text, 64 bytes", hr, Text(hr, b));
+    Var name;
+    SetText(&name, pad + acc.Files()[static_cast<size_t>(i)].FileName + pad);
+    LONG size = 0;
+    hr = Armed([&] { return acc.FileSize(name, &size); });
+    add("file size by name", hr, size ? std::to_string(size) : std::string());
   }
   for (LONG i = 0; i < tables; ++i) {
     Var id;
@@ -274,6 +289,10 @@ std::vector<TItem> ReadAll(TAcceptor& acc) {
     BSTR b = nullptr;
     HRESULT hr = Armed([&] { return acc.DBFColName(id, name, &b); });
     add("column name", hr, Text(hr, b));
+    Var padded;
+    SetText(&padded, "AGE" + pad);
+    hr = Armed([&] { return acc.DBFColName(id, padded, &b); });
+    add("column name, padded", hr, Text(hr, b));
   }
   return items;
 }
@@ -497,12 +516,16 @@ TEST(AllocationFailure, TableWalkFailsCleanlyAndStaysUsable) {
 // The error object of a member that raised, built while memory runs short:
 // the member fails with E_UNEXPECTED whatever happens, and the thread's error
 // information is either complete (the whole description) or absent, never a
-// half-built object.
+// half-built object, and never the error object an earlier call left.
 TEST(AllocationFailure, AutomationErrorIsWholeOrAbsent) {
   const std::string text(8192, 'x');
   const std::runtime_error raised(text);
+  const std::runtime_error earlier("an earlier call's error");
   ForEachFailure(
-      [&] { EXPECT_EQ(Armed([&] { return HandleSafeCallException(&raised); }), E_UNEXPECTED); },
+      [&] {
+        EXPECT_EQ(HandleSafeCallException(&earlier), E_UNEXPECTED);
+        EXPECT_EQ(Armed([&] { return HandleSafeCallException(&raised); }), E_UNEXPECTED);
+      },
       [&](long) {
         IErrorInfo* info = nullptr;
         if (GetErrorInfo(0, &info) != S_OK || !info) return;

@@ -42,6 +42,7 @@ TEST(QuotedPrintableLine, HexEscapesAndWhatStaysLiteral) {
   EXPECT_EQ(DecodeQuotedPrintableLine("a=3Db"), "a=b");
   EXPECT_EQ(DecodeQuotedPrintableLine("=4a"), "J");
   EXPECT_EQ(DecodeQuotedPrintableLine("=G1"), "=G1");
+  EXPECT_EQ(DecodeQuotedPrintableLine("=g1=fF"), "=g1\xFF");  // lower case: only a to f
   EXPECT_EQ(DecodeQuotedPrintableLine("= 41"), "= 41");
   EXPECT_EQ(DecodeQuotedPrintableLine("soft="), "soft=");
   EXPECT_EQ(DecodeQuotedPrintableLine("x=4"), std::string("x\x04", 2));

@@ -95,6 +95,54 @@ TEST(MimeParse, NestedBoundaryReplacesTheDelimiter) {
   EXPECT_EQ(m.Boundary(), "");
 }
 
+// The rarer shapes of the header rules: a content-id without brackets or
+// empty, a boundary parameter with one double quote only, continuation lines
+// that begin with a lone CR or hold only control bytes, a continuation that
+// takes the last bytes of the body, and a delimiter cut short at the end.
+TEST(MimeParse, RarerShapesOfTheHeaderRules) {
+  TMime m;
+  m.Parse(
+      "--b\r\nContent-ID: Plain-Id\r\n\r\n1\r\n--b\r\nContent-ID: <>\r\n\r\n2\r\n"
+      "--b\r\nContent-ID:\r\nContent-Type: a;\r\n\rB=1\r\n\r\n3\r\n"
+      "--b\r\nContent-Type: a\r\n\t\x01\r\n  b\r\n\r\n4\r\n--b--");
+  ASSERT_EQ(m.Count(), 4);
+  EXPECT_EQ(m.Part(0)->ContentID, "plain-id");
+  EXPECT_EQ(m.Part(1)->ContentID, "");
+  EXPECT_EQ(m.Part(2)->ContentID, "");
+  EXPECT_EQ(m.Part(2)->ContentType, "a; b=1");
+  EXPECT_EQ(m.Part(3)->ContentType, "a    b");
+  EXPECT_EQ(DataOf(m.Part(3)), "4");
+  EXPECT_EQ(m.Part(-1), nullptr);
+
+  m.Parse("--outer\r\nContent-Type: multipart/mixed; boundary=\"abc\r\n\r\nx\r\ny");
+  EXPECT_EQ(m.Boundary(), "");
+  m.Parse("--b\r\nContent-Type: text/x\r\n ");
+  ASSERT_EQ(m.Count(), 1);
+  EXPECT_EQ(m.Part(0)->ContentType, "text/plain; charset=koi8-r");
+  m.Parse("--XyZ\r\n\r\nab\r\n--X");
+  ASSERT_EQ(m.Count(), 1);
+  EXPECT_EQ(DataOf(m.Part(0)), "ab\r\n--X");
+}
+
+// A header line split at its first colon: the name lowered but not trimmed,
+// the value trimmed of control bytes and spaces but not lowered; no colon
+// gives two empty strings.
+TEST(MimeParse, SplitHeaderAtTheFirstColon) {
+  std::string name = "old", value = "old";
+  SplitHeader("Content-Type :\t Text/Plain; A=\"B:C\" \x01", &name, &value);
+  EXPECT_EQ(name, "content-type ");
+  EXPECT_EQ(value, "Text/Plain; A=\"B:C\"");
+  SplitHeader(":only a value", &name, &value);
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(value, "only a value");
+  SplitHeader("X-Empty:", &name, &value);
+  EXPECT_EQ(name, "x-empty");
+  EXPECT_EQ(value, "");
+  SplitHeader("no colon here", &name, &value);
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(value, "");
+}
+
 TEST(MimeParse, MissingClosingHyphensStopsAtTrailingBlanks) {
   TMime m;
   m.Parse("--b\r\n\r\none\r\n--b\r\n \r\n");

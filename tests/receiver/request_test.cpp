@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "receiver/Acceptors.h"
 #include "support/Automation.h"
@@ -355,6 +356,113 @@ TEST_F(Receiver, BodyPassedByReferenceIsRead) {
   ref.pvarVal = &str;
   ASSERT_EQ(acc.ProcessRequest(ref), S_OK);
   EXPECT_EQ(Text(&TAcceptor::VarValue, "s"), "text");
+}
+
+// A typed reference (VT_BYREF with one of the five numeric types) is read
+// through to its number, an index; a reference to text is a name; a null
+// reference selects nothing.
+TEST_F(Receiver, TypedReferencesSelectLikeTheirValues) {
+  Post(Field("zero", "0") + Field("one", "1") + Field("two", "2") + kEnd);
+  auto value = [&](VARIANT& id) {
+    BSTR b = nullptr;
+    EXPECT_EQ(acc.VarValue(id, &b), S_OK);
+    return TakeAnsi(b);
+  };
+  SHORT i2 = 2;
+  FLOAT r4 = 0.5f;  // half to even: 0
+  BYTE ui1 = 1;
+  LONG i4 = 1;
+  VARIANT ref;
+  ref.vt = VT_BYREF | VT_I2;
+  ref.piVal = &i2;
+  EXPECT_EQ(value(ref), "2");
+  ref.vt = VT_BYREF | VT_R4;
+  ref.pfltVal = &r4;
+  EXPECT_EQ(value(ref), "0");
+  r4 = 2.5f;
+  EXPECT_EQ(value(ref), "2");
+  ref.vt = VT_BYREF | VT_UI1;
+  ref.pbVal = &ui1;
+  EXPECT_EQ(value(ref), "1");
+  BSTR name = AnsiBstr(" TWO ");
+  ref.vt = VT_BYREF | VT_BSTR;
+  ref.pbstrVal = &name;
+  EXPECT_EQ(value(ref), "2");
+  SysFreeString(name);
+  ref.vt = VT_BYREF | VT_I4;
+  ref.plVal = nullptr;
+  EXPECT_EQ(value(ref), "");
+  ref.plVal = &i4;
+  i4 = 3;  // one past the last: no name is tried
+  EXPECT_EQ(value(ref), "");
+}
+
+// Whatever the argument, ProcessRequest reports success; an argument that
+// is neither a byte array nor convertible to text records nothing (and
+// what an earlier request recorded is gone). An array of another unsigned
+// element type whose code has the byte type's bits is read as bytes: as many
+// as it has elements, from the start of its data.
+TEST_F(Receiver, ArgumentsThatAreNoBodyRecordNothing) {
+  const std::string body = Field("a", "1") + kEnd;
+  auto recordsNothing = [&](VARIANT& arg) {
+    Post(body);
+    ASSERT_EQ(Count(&TAcceptor::VarCount), 1);
+    EXPECT_EQ(acc.ProcessRequest(arg), S_OK);
+    EXPECT_EQ(Count(&TAcceptor::VarCount), 0);
+  };
+  {
+    Var longs;  // an array of 4-byte signed integers has no text
+    longs.vt = VT_ARRAY | VT_I4;
+    longs.parray = SafeArrayCreateVector(VT_I4, 0, 4);
+    ASSERT_NE(longs.parray, nullptr);
+    recordsNothing(longs);
+  }
+  VARIANT none;  // a byte array that is not there
+  none.vt = VT_ARRAY | VT_UI1;
+  none.parray = nullptr;
+  recordsNothing(none);
+  none.vt = VT_BYREF | VT_ARRAY | VT_UI1;
+  none.pparray = nullptr;
+  recordsNothing(none);
+
+  std::string words = body;
+  words.resize((words.size() + 3) / 4 * 4, ' ');
+  Var wide;
+  wide.vt = VT_ARRAY | VT_UI4;
+  wide.parray = SafeArrayCreateVector(VT_UI4, 0, static_cast<ULONG>(words.size() / 4));
+  void* p = nullptr;
+  ASSERT_EQ(SafeArrayAccessData(wide.parray, &p), S_OK);
+  std::memcpy(p, words.data(), words.size());
+  SafeArrayUnaccessData(wide.parray);
+  ASSERT_EQ(acc.ProcessRequest(wide), S_OK);
+  // A quarter of the body: its first line and part of the header.
+  EXPECT_EQ(Count(&TAcceptor::VarCount), 1);
+  EXPECT_EQ(Text(&TAcceptor::VarName, 0), "");
+}
+
+// A caller that gives no place for the result gets E_POINTER from every
+// member that has one, and nothing is written anywhere.
+TEST_F(Receiver, MembersRefuseANullResult) {
+  Post(File("f", "a.dbf", "x") + kEnd);
+  Var id;
+  SetI4(&id, 0);
+  for (auto m : {&TAcceptor::VarCount, &TAcceptor::FileCount, &TAcceptor::DBFCount})
+    EXPECT_EQ((acc.*m)(nullptr), E_POINTER);
+  for (auto m :
+       {&TAcceptor::VarName, &TAcceptor::VarValue, &TAcceptor::FileName, &TAcceptor::FilePath,
+        &TAcceptor::FileVarName, &TAcceptor::DBFName, &TAcceptor::DBFVarName})
+    EXPECT_EQ((acc.*m)(id, nullptr), E_POINTER);
+  for (auto m : {&TAcceptor::FileSize, &TAcceptor::DBFColCount, &TAcceptor::DBFRowCount,
+                 &TAcceptor::get_DBFRow})
+    EXPECT_EQ((acc.*m)(id, nullptr), E_POINTER);
+  EXPECT_EQ(acc.DBFColName(id, id, nullptr), E_POINTER);
+  EXPECT_EQ(acc.DBF(id, id, nullptr), E_POINTER);
+  EXPECT_EQ(acc.FileSaveTo(id, nullptr, nullptr), E_POINTER);
+  EXPECT_EQ(acc.FileRead(id, 0, 1, nullptr), E_POINTER);
+  EXPECT_EQ(acc.FileReadText(id, 0, 1, nullptr), E_POINTER);
+  EXPECT_EQ(acc.get_ProcessZIP(nullptr), E_POINTER);
+  EXPECT_EQ(acc.get_ProcessDBF(nullptr), E_POINTER);
+  EXPECT_EQ(acc.Version(nullptr), E_POINTER);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -217,5 +218,49 @@ TEST_F(Factory, LibraryUnderAPathWithASpace) {
   }
   FreeLibrary(lib);
 }
+
+#ifndef _WIN32
+// A registry that cannot be written (its directory lies below a plain file,
+// which no one can create a directory in, not even root): registration stops
+// at its first step and fails, through the server and through the library's
+// export alike; the class keys by themselves raise "Error creating system
+// registry entry". Unregistration ignores what it cannot delete and succeeds.
+TEST_F(Factory, RegistryThatCannotBeWritten) {
+  TTestDir dir("qrvx_noreg_");
+  const std::string blocker = (dir.Path / "plain-file").string();
+  std::ofstream(blocker) << "not a directory";
+  const std::string saved = std::getenv("QRVX_REGISTRY_DIR");
+  setenv("QRVX_REGISTRY_DIR", (blocker + "/registry").c_str(), 1);
+  {
+    TComServer server(Lib);
+    TAutoObjectFactory factory(&server, CLSID_Acceptor, ciMultiInstance, tmApartment);
+    EXPECT_EQ(server.RegisterServer(), E_FAIL);
+    try {
+      server.UpdateRegistry(true);
+      ADD_FAILURE() << "registered into a registry that cannot be written";
+    } catch (const EOleSysError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("Error registering type library (", 0), 0u) << e.what();
+      EXPECT_EQ(e.ErrorCode, TYPE_E_REGISTRYACCESS);
+    }
+    try {
+      factory.UpdateRegistry(true);
+      ADD_FAILURE() << "class keys written into a registry that cannot be written";
+    } catch (const EOleRegistrationError& e) {
+      EXPECT_STREQ(e.what(), "Error creating system registry entry");
+    }
+    EXPECT_NO_THROW(server.UpdateRegistry(false));
+  }
+  using TNoArgs = HRESULT(STDMETHODCALLTYPE*)();
+  auto reg = reinterpret_cast<TNoArgs>(
+      reinterpret_cast<void (*)()>(GetProcAddress(Lib, "DllRegisterServer")));
+  auto unreg = reinterpret_cast<TNoArgs>(
+      reinterpret_cast<void (*)()>(GetProcAddress(Lib, "DllUnregisterServer")));
+  ASSERT_TRUE(reg && unreg);
+  EXPECT_EQ(reg(), E_FAIL);
+  EXPECT_EQ(unreg(), S_OK);
+  setenv("QRVX_REGISTRY_DIR", saved.c_str(), 1);
+  EXPECT_FALSE(std::filesystem::exists(blocker + "/registry"));
+}
+#endif
 
 }  // namespace
