@@ -17,6 +17,7 @@
 #include "receiver/IAcceptor.h"
 #include "receiver/SafeCall.h"
 #include "support/Automation.h"
+#include "support/ReplacedAllocator.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -26,35 +27,16 @@ std::size_t g_failFrom = 0;
 
 }  // namespace
 
-// This program's one allocator: operator new can be made to fail once.
-void* operator new(std::size_t n) {
-  if (g_failFrom && n >= g_failFrom) {
-    g_failFrom = 0;
-    throw std::bad_alloc();
-  }
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
+// This program's one allocator (support/ReplacedAllocator.h): an
+// allocation can be made to fail once.
+bool FailAllocation(std::size_t n) {
+  if (!g_failFrom || n < g_failFrom) return false;
+  g_failFrom = 0;
+  return true;
 }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  if (g_failFrom && n >= g_failFrom) {
-    g_failFrom = 0;
-    return nullptr;
-  }
-  return std::malloc(n ? n : 1);
+void* AllocateBytes(std::size_t n) {
+  return std::malloc(n);
 }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace {
 
@@ -137,29 +119,24 @@ TEST_F(Factory, BadArgumentsAreRefused) {
 TEST_F(Factory, ObjectThatCannotBeBuiltShowsTheReason) {
   TComServer server(Lib);
   TAutoObjectFactory factory(&server, CLSID_Acceptor, ciMultiInstance, tmApartment);
-  void* p = &p;
-#ifndef _WIN32
-  testing::internal::CaptureStderr();
-#endif
-  g_failFrom = sizeof(TAutoAcceptor);
-  EXPECT_EQ(factory.CreateInstance(nullptr, IID_IDispatch, &p), E_UNEXPECTED);
-  g_failFrom = 0;
-#ifndef _WIN32
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[ZIV Error] std::bad_alloc.\r\n");
-#endif
-  EXPECT_EQ(p, nullptr);
-  EXPECT_EQ(server.ObjectCount(), 0);
   // Without boxes the failure is silent.
-  factory.ShowErrors = false;
+  for (bool boxes : {true, false}) {
+    SCOPED_TRACE(boxes);
+    factory.ShowErrors = boxes;
+    void* p = &p;
 #ifndef _WIN32
-  testing::internal::CaptureStderr();
+    testing::internal::CaptureStderr();
 #endif
-  g_failFrom = sizeof(TAutoAcceptor);
-  EXPECT_EQ(factory.CreateInstance(nullptr, IID_IDispatch, &p), E_UNEXPECTED);
-  g_failFrom = 0;
+    g_failFrom = sizeof(TAutoAcceptor);
+    EXPECT_EQ(factory.CreateInstance(nullptr, IID_IDispatch, &p), E_UNEXPECTED);
+    g_failFrom = 0;
 #ifndef _WIN32
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              boxes ? "[ZIV Error] std::bad_alloc.\r\n" : "");
 #endif
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(server.ObjectCount(), 0);
+  }
   // And the next object is built as usual.
   IDispatch* d = nullptr;
   ASSERT_EQ(factory.CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&d)), S_OK);
